@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Helpers shared by the tests: making media fixtures with the real ffmpeg and
+// reading facts back with the real ffprobe.
+namespace TestSupport {
+
+// Runs ffmpeg with "-hide_banner -loglevel error -y" and the given arguments;
+// returns false (and prints ffmpeg's error output) when it fails.
+bool RunFFmpeg(const QStringList& arguments, QString* errorOutput = nullptr);
+
+// Runs ffprobe -v error -of json with the given arguments and returns its standard output.
+QByteArray RunFFprobe(const QStringList& arguments);
+
+// A sine tone of the given length; extraArgs go before the output path
+// (codec, sample format, ...).
+bool MakeTone(const QString& path, double seconds, int sampleRate = 44100, int channels = 2,
+              const QStringList& extraArgs = {});
+
+// A small JPEG or PNG test picture (chosen by the extension).
+bool MakePicture(const QString& path, int width = 64, int height = 64,
+                 const QString& color = QStringLiteral("red"));
+
+// The folder of the built executables (coverstamp, velmo-convert) and data files.
+QString ProgramDir();
+
+} // namespace TestSupport
