@@ -3,9 +3,9 @@
 #include "engine/ConsoleRunner.h"
 #include "engine/EncoderOwner.h"
 #include "engine/FFmpegCommandLine.h"
+#include "engine/TextHelpers.h"
 #include "logging/Log.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -275,7 +275,7 @@ void TEncoder::WriteBackendOutputToDisk() {
             return; // the owner keeps no dumps
         QDir().mkpath(folder);
         // Jobs ending within the same second each keep their own dump.
-        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss"));
+        const QString stamp = GetTimeStampText();
         QFile file;
         for (int n = 0;; ++n) {
             const QString name = n == 0 ? stamp : stamp + u'_' + QString::number(n);

@@ -1,6 +1,7 @@
 #include "engine/FFMpegProgressParser.h"
 
-#include <QLocale>
+#include "engine/TextHelpers.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -25,16 +26,6 @@ QStringView Between(QStringView line, qsizetype from, qsizetype to, qsizetype dr
     if (from >= line.size() || length <= 0)
         return {};
     return line.sliced(from, std::min(length, line.size() - from));
-}
-
-// The user's decimal separator first; ffmpeg itself always writes ".".
-double ReadSpeed(QStringView text) {
-    bool ok = false;
-    double value = QLocale().toDouble(text, &ok);
-    if (ok)
-        return value;
-    value = QLocale::c().toDouble(text, &ok);
-    return ok ? value : 0.0;
 }
 
 int TwoDigits(QStringView text) {
@@ -79,7 +70,7 @@ TFFMpegProgressInfo TFFMpegProgressParser::GetTime(const QString& FFmpegOutput) 
     const QStringView timeText = TrimmedField(Between(line, timePos + TimeKey.size(), bitratePos, 4));
     info.Kbps = TrimmedField(Between(line, bitratePos + BitrateKey.size(), speedPos, 0)).toString();
     const QStringView speedText = TrimmedField(Between(line, speedPos + SpeedKey.size(), line.size(), 5));
-    info.SpeedInt = ReadSpeed(speedText);
+    info.SpeedInt = ParseFloatText(speedText.toString());
     info.Speed = speedText.toString() + u'x';
 
     if (!timeText.isEmpty()) {
