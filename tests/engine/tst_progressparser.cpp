@@ -1,0 +1,166 @@
+#include "engine/CPUUsage.h"
+#include "engine/FFMpegProgressParser.h"
+
+#include <QLocale>
+#include <QProcess>
+#include <QtTest>
+#include <stdexcept>
+
+class TestProgressParser : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void getTime_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("timeProcessed");
+        QTest::addColumn<QString>("kbps");
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<double>("speedInt");
+
+        const QString tail = QStringLiteral("    ");
+        QTest::newRow("full status line") << "frame=  120 fps= 60 q=-0.0 size=     256kB time=00:00:05.00 "
+                                             "bitrate= 419.4kbits/s speed=2.51x" +
+                                                 tail
+                                          << "C" << 5 << "419.4kbits/s"
+                                          << "2.51x" << 2.51;
+        QTest::newRow("hundredths dropped, not rounded")
+            << "time=01:02:03.99 bitrate=320.0kbits/s speed=10x" + tail << "C" << 3723 << "320.0kbits/s"
+            << "10x" << 10.0;
+        QTest::newRow("30-hour audiobook")
+            << "size=  512000kB time=30:00:00.00 bitrate= 38.8kbits/s speed=900x" + tail << "C" << 108000
+            << "38.8kbits/s"
+            << "900x" << 900.0;
+        QTest::newRow("header line without speed")
+            << QStringLiteral("  Duration: 00:01:00.00, start: 0.000000, bitrate: 1411 kb/s") << "C" << -1
+            << ""
+            << "" << 0.0;
+        QTest::newRow("N/A fields") << "time=N/A bitrate=N/A speed=N/A" + tail << "C" << -1 << "N/A"
+                                    << "N/x" << 0.0;
+        QTest::newRow("comma as the user's decimal separator")
+            << "time=00:00:01.00 bitrate= 1.0kbits/s speed=2.51x" + tail << "de_DE" << 1 << "1.0kbits/s"
+            << "2.51x" << 2.51;
+        QTest::newRow("empty line") << QString() << "C" << -1 << ""
+                                    << "" << 0.0;
+    }
+    void getTime() {
+        QFETCH(QString, line);
+        QFETCH(QString, locale);
+        QFETCH(int, timeProcessed);
+        QFETCH(QString, kbps);
+        QFETCH(QString, speed);
+        QFETCH(double, speedInt);
+        QLocale::setDefault(QLocale(locale));
+        const TFFMpegProgressInfo info = TFFMpegProgressParser::GetTime(line);
+        QCOMPARE(info.TimeProcessed, timeProcessed);
+        QCOMPARE(info.Kbps, kbps);
+        QCOMPARE(info.Speed, speed);
+        QCOMPARE(info.SpeedInt, speedInt);
+    }
+
+    // A time that is no time raises the error the slot logs and drops the line.
+    void unreadableTimeRaises_data() {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("negative") << QStringLiteral("time=-00:00:00.02 bitrate=N/A speed=N/A    ");
+        QTest::newRow("minutes out of range") << QStringLiteral("time=00:75:00.00 bitrate=N/A speed=N/A    ");
+        QTest::newRow("letters") << QStringLiteral("time=ab:cd:ef.00 bitrate=N/A speed=N/A    ");
+    }
+    void unreadableTimeRaises() {
+        QFETCH(QString, line);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, TFFMpegProgressParser::GetTime(line));
+    }
+
+    void progressPercent_data() {
+        QTest::addColumn<int>("timeProcessed");
+        QTest::addColumn<qint64>("durationMs");
+        QTest::addColumn<qint64>("percent");
+        QTest::newRow("half") << 30 << qint64(60000) << qint64(50);
+        QTest::newRow("fraction of the duration dropped") << 30 << qint64(60999) << qint64(50);
+        QTest::newRow("shorter than a second") << 0 << qint64(999) << qint64(0);
+        QTest::newRow("past the end is not capped") << 70 << qint64(60000) << qint64(116);
+        QTest::newRow("30-hour job") << 54000 << qint64(108000000) << qint64(50);
+    }
+    void progressPercent() {
+        QFETCH(int, timeProcessed);
+        QFETCH(qint64, durationMs);
+        QFETCH(qint64, percent);
+        QCOMPARE(ProgressPercent(timeProcessed, durationMs), percent);
+    }
+
+    // Times come from the fields after the last ")", since the command name may
+    // hold blanks and parentheses; counts beyond 32 bits stay intact.
+    void procStatTimes_data() {
+        QTest::addColumn<QByteArray>("stat");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<qint64>("userTicks");
+        QTest::addColumn<qint64>("kernelTicks");
+        const QByteArray rest = " 7 8 9 10 11 12 13 "; // fields 7 to 13
+        QTest::newRow("plain") << QByteArray("1234 (ffmpeg) R 1 2 3") + rest + "250 50 0 0 20 0" << true
+                               << qint64(250) << qint64(50);
+        QTest::newRow("name with blanks and parentheses")
+            << QByteArray("1234 (a) b (c) d) S 1 2 3") + rest + "7 9 0 0" << true << qint64(7) << qint64(9);
+        QTest::newRow("more than 429.5 s of processor time")
+            << QByteArray("1 (x) R 1 2 3") + rest + "50000000000 1 0" << true << qint64(50000000000)
+            << qint64(1);
+        QTest::newRow("cut short") << QByteArray("1 (x) R 1 2 3 4") << false << qint64(0) << qint64(0);
+        QTest::newRow("no command name") << QByteArray("garbage") << false << qint64(0) << qint64(0);
+    }
+    void procStatTimes() {
+        QFETCH(QByteArray, stat);
+        QFETCH(bool, valid);
+        QFETCH(qint64, userTicks);
+        QFETCH(qint64, kernelTicks);
+        const std::optional<TProcessTimes> times = ParseProcStatTimes(stat);
+        QCOMPARE(times.has_value(), valid);
+        if (!valid)
+            return;
+        const qint64 unitsPerTick = 10000000 / sysconf(_SC_CLK_TCK);
+        QCOMPARE(times->User, userTicks * unitsPerTick);
+        QCOMPARE(times->Kernel, kernelTicks * unitsPerTick);
+    }
+
+    void counterOfMissingProcess() {
+        QVERIFY(!OpenUsageCounter(0));
+        QVERIFY(!OpenUsageCounter(0x7FFFFFF0u));
+    }
+
+    // A busy loop reads about one processor, a sleeping child about nothing;
+    // readings closer than 250 ms return the stored value.
+    void usageOfRealProcesses() {
+        QProcess busy;
+        busy.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+        QProcess idle;
+        idle.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
+        QVERIFY(busy.waitForStarted());
+        QVERIFY(idle.waitForStarted());
+        TCPUUsageCounter busyCounter = OpenUsageCounter(quint32(busy.processId()));
+        TCPUUsageCounter idleCounter = OpenUsageCounter(quint32(idle.processId()));
+        QVERIFY(busyCounter);
+        QVERIFY(idleCounter);
+        QCOMPARE(busyCounter->PID, quint32(busy.processId()));
+
+        const quint32 start = busyCounter->LastUpdateTime;
+        QTest::qWait(100);
+        QCOMPARE(ReadCpuUsage(*busyCounter, start + 249), 0.0f);
+        QTest::qWait(1400);
+        const float busyUsage = ReadCpuUsage(*busyCounter);
+        const float idleUsage = ReadCpuUsage(*idleCounter);
+        // Other work on the machine may take a share; the unit is what is checked.
+        QVERIFY2(busyUsage > 20 && busyUsage < 110, qPrintable(QString::number(busyUsage)));
+        QVERIFY2(idleUsage < 5, qPrintable(QString::number(idleUsage)));
+        QCOMPARE(ReadCpuUsage(*busyCounter, busyCounter->LastUpdateTime + 10), busyUsage);
+
+        // A process that is gone keeps its last reading.
+        busy.kill();
+        busy.waitForFinished();
+        QCOMPARE(ReadCpuUsage(*busyCounter, busyCounter->LastUpdateTime + 1000), busyUsage);
+        CloseUsageCounter(busyCounter);
+        QVERIFY(!busyCounter);
+        idle.kill();
+        idle.waitForFinished();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgressParser)
+#include "tst_progressparser.moc"
