@@ -62,7 +62,7 @@ void writeEntry(LogLevel level, const QString& message, bool carriesError) {
         QString(),
         carriesError ? QStringLiteral("none") : QString(),
         QString(),
-        QString::number(quintptr(QThread::currentThreadId())),
+        QString::number(::gettid()), // the kernel's id, as ps and top show it
     };
     const QByteArray line = fields.join(u'|').toUtf8() + "\r\n";
 
