@@ -1,6 +1,7 @@
 #include "engine/ConsoleLineAssembler.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 void TConsoleLineAssembler::Reset() {
@@ -22,13 +23,27 @@ void TConsoleLineAssembler::Finish() {
         Emit(false);
 }
 
+namespace {
+
+constexpr std::array<bool, 256> IsControlByte = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {0, 7, 8, 9, 10, 13})
+        table[c] = true;
+    return table;
+}();
+
+} // namespace
+
 void TConsoleLineAssembler::ParsePiece(QByteArrayView piece) {
     static constexpr char Blank = ' ';
     static constexpr char TabBlanks[] = "        ";
     qsizetype pendingStart = 0;
     const qsizetype n = piece.size();
+    const char* bytes = piece.data();
     for (qsizetype i = 0; i < n; ++i) {
-        switch (piece[i]) {
+        if (!IsControlByte[static_cast<unsigned char>(bytes[i])])
+            continue; // most bytes are plain text, collected as one pending run
+        switch (bytes[i]) {
         case 0:
         case 7:
             WritePending(piece, pendingStart, i);

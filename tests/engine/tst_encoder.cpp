@@ -342,6 +342,26 @@ private slots:
                 .contains(QStringLiteral("Coverstamp exit code : ") + QString::number(loggedCode) + u'|'));
     }
 
+    // A slot released while its job runs (the program closing) ends ffmpeg and
+    // leaves no unfinished file behind.
+    void releasedWhileRunning() {
+        const QString out = FDir.filePath(QStringLiteral("released"));
+        const QString slowSource = FDir.filePath(QStringLiteral("long.wav"));
+        if (!QFileInfo::exists(slowSource))
+            QVERIFY(TestSupport::MakeTone(slowSource, 60));
+        TRecordingOwner owner;
+        TFFmpegCommandLine slow =
+            MakeJob(0, slowSource, out + QStringLiteral("/slow.wav"), {"-c:a", "pcm_s16le"});
+        slow.Arguments.prepend(QStringLiteral("-re"));
+        owner.Jobs = {slow};
+        auto slot = MakeSlot(0, owner);
+        slot->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(owner.LatestTime.value(0) >= 1, 60000);
+        QCOMPARE(FilesIn(out).size(), 1);
+        slot.reset();
+        QCOMPARE(FilesIn(out), QStringList());
+    }
+
     void idleSlot() {
         TRecordingOwner owner;
         auto slot = MakeSlot(0, owner);
