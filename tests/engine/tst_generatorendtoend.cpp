@@ -1,0 +1,395 @@
+// Jobs made by the generator, run through the real ffmpeg with their argument
+// lists, and the outputs read back with ffprobe. The profiles come from the
+// codec panel's table, so every list entry the panel offers is exercised.
+
+#include "TestSupport.h"
+#include "engine/CodecPanelPositions.h"
+#include "engine/CodecTable.h"
+#include "engine/EncodingProfileBuilder.h"
+#include "engine/FFmpegCommandLineGenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+// What ffprobe must find in the output, or the reason ffmpeg must give for refusing.
+struct Expected {
+    QString codec;
+    int sampleRate = 0;
+    int channels = 0;
+    int bitDepth = 0; // 0: not checked
+    bool picture = false;
+    QString failure; // non-empty: the conversion must fail with this text in ffmpeg's output
+};
+
+struct Source {
+    QString path;
+    TMediaFile file;
+};
+
+// Opus always decodes at 48 kHz, so ffprobe reports that; the rate the encoder
+// was given is kept in the stream header ("OpusHead", then version, channel
+// count, pre-skip and the input rate, little-endian).
+int opusInputRate(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = file.read(4096);
+    const qsizetype at = head.indexOf("OpusHead");
+    if (at < 0 || at + 16 > head.size())
+        return 0;
+    return qFromLittleEndian<quint32>(head.constData() + at + 12);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Expected)
+
+class TestGeneratorEndToEnd : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir FDir;
+    QHash<QString, Source> FSources;
+    TCodecTable FTable = BuildCodecTable();
+
+    void makeSources();
+    TEncodingProfile profileFor(TOutputCodec codec, const QString& tweaks, bool* copyCover) const;
+    void addRow(const QString& name, const QString& source, TOutputCodec codec, const QString& tweaks,
+                const Expected& expected);
+    void addRow(const QString& name, const QString& source, TOutputCodec codec, const QString& tweaks,
+                const QString& codecName, int sampleRate, int channels, int bitDepth = 0,
+                bool picture = false) {
+        Expected expected;
+        expected.codec = codecName;
+        expected.sampleRate = sampleRate;
+        expected.channels = channels;
+        expected.bitDepth = bitDepth;
+        expected.picture = picture;
+        addRow(name, source, codec, tweaks, expected);
+    }
+
+private slots:
+    void initTestCase();
+    void convert_data();
+    void convert();
+};
+
+void TestGeneratorEndToEnd::initTestCase() {
+    QVERIFY(FDir.isValid());
+    makeSources();
+}
+
+void TestGeneratorEndToEnd::makeSources() {
+    using TestSupport::RunFFmpeg;
+    // Names that a shell or a placeholder filler would mangle.
+    const QString folder = FDir.filePath(QStringLiteral("src %OUTPUT% \"q\""));
+    QVERIFY(QDir().mkpath(folder));
+    const QString cover = folder + QStringLiteral("/cover %INPUT%.jpg");
+    QVERIFY(TestSupport::MakePicture(cover, 32, 32));
+
+    const auto sine = [](int rate, double seconds = 1.0) {
+        return QStringList{
+            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+            QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(rate).arg(seconds)};
+    };
+    const auto audioFile = [](const QString& path, int rate, qint32 streamIndex = 0) {
+        TMediaFile file;
+        file.FilePath = path;
+        TAudioStream stream;
+        stream.StreamIndex = streamIndex;
+        stream.SamplingRate = rate;
+        stream.Duration = 1000;
+        file.AudioStreams << stream;
+        return file;
+    };
+
+    // 96 kHz, 24-bit stereo FLAC with an attached cover.
+    const QString hires = folder + QStringLiteral("/hi-res $HOME `24`.flac");
+    QVERIFY(RunFFmpeg(sine(96000) + QStringList{"-i", cover, "-map", "0:a", "-map", "1:v", "-ac", "2", "-c:a",
+                                                "flac", "-sample_fmt", "s32", "-c:v", "copy",
+                                                "-disposition:v", "attached_pic", hires}));
+    Source hiresSource{hires, audioFile(hires, 96000)};
+    TArtwork artwork;
+    artwork.StreamIndex = 1;
+    artwork.Codec = QStringLiteral("mjpeg (Motion JPEG)");
+    artwork.TempFilePath = cover;
+    hiresSource.file.ArtworkStreams << artwork;
+    FSources.insert(QStringLiteral("hires"), hiresSource);
+
+    // Mono 44.1 kHz MP3 whose name looks like an option.
+    const QString mono = folder + QStringLiteral("/-mono 44k.mp3");
+    QVERIFY(RunFFmpeg(sine(44100) + QStringList{"-ac", "1", "-c:a", "libmp3lame", "-b:a", "128k", mono}));
+    FSources.insert(QStringLiteral("mono"), {mono, audioFile(mono, 44100)});
+
+    // 5.1 at 48 kHz, 16 bit, with a backslash and a line break in its name.
+    const QString surround = folder + QStringLiteral("/surround\\5.1\nsix.flac");
+    QVERIFY(RunFFmpeg(sine(48000) + QStringList{"-ac", "6", "-c:a", "flac", "-sample_fmt", "s16", surround}));
+    FSources.insert(QStringLiteral("surround"), {surround, audioFile(surround, 48000)});
+
+    // A film with two audio streams: English stereo 48 kHz, German mono 22.05 kHz.
+    // The German one (container index 2) is selected, so the output shows which was taken.
+    const QString film = folder + QStringLiteral("/film: two langs.mkv");
+    QVERIFY(RunFFmpeg({"-f",
+                       "lavfi",
+                       "-i",
+                       "testsrc=size=64x48:rate=10:duration=1",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "sine=frequency=440:sample_rate=48000:duration=1",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "sine=frequency=660:sample_rate=22050:duration=1",
+                       "-map",
+                       "0:v",
+                       "-map",
+                       "1:a",
+                       "-map",
+                       "2:a",
+                       "-c:v",
+                       "mpeg4",
+                       "-c:a",
+                       "flac",
+                       "-ac:a:0",
+                       "2",
+                       "-ac:a:1",
+                       "1",
+                       "-metadata:s:a:0",
+                       "language=eng",
+                       "-metadata:s:a:1",
+                       "language=ger",
+                       film}));
+    TMediaFile filmFile = audioFile(film, 48000, 1);
+    TAudioStream german = filmFile.AudioStreams[0];
+    german.StreamIndex = 2;
+    german.SamplingRate = 22050;
+    german.Lang = QStringLiteral("ger");
+    filmFile.AudioStreams[0].Lang = QStringLiteral("eng");
+    filmFile.AudioStreams << german;
+    filmFile.SelectedAudioStream = 1;
+    FSources.insert(QStringLiteral("film"), {film, filmFile});
+}
+
+// The profile the codec panel makes from its default positions, changed by
+// tweaks: "Quality" or "CBR" (method), "b=<bit rate>", "q=<quality entry>",
+// "sr=<sample-rate entry>", "ch=<channel entry>", "bd=<bit-depth entry>",
+// "managed", "vbr", "nocover".
+TEncodingProfile TestGeneratorEndToEnd::profileFor(TOutputCodec codec, const QString& tweaks,
+                                                   bool* copyCover) const {
+    const TCodec* entry = FindCodec(FTable, codec);
+    TCodecPanelPositions panel = DefaultPanelPositions(FTable);
+    panel.Format = codec;
+    TCodecPagePositions& page = panel.Page(codec);
+    *copyCover = true;
+    const QStringList words = tweaks.split(u' ', Qt::SkipEmptyParts);
+    for (const QString& word : words) {
+        const QString value = word.section(u'=', 1);
+        if (word == QLatin1String("Quality") || word == QLatin1String("CBR"))
+            page.Method = int(DisplayTexts(entry->FSupportedEncodingTypes).indexOf(word));
+        else if (word.startsWith(QLatin1String("b=")))
+            page.Bitrate = int(entry->FSupportedBitrates.indexOf(value));
+        else if (word.startsWith(QLatin1String("q=")))
+            page.Quality = int(entry->FSupportedQualities.indexOf(value));
+        else if (word.startsWith(QLatin1String("sr=")))
+            page.SampleRate = int(DisplayTexts(entry->FSupportedSampleRates).indexOf(value));
+        else if (word.startsWith(QLatin1String("ch=")))
+            page.Channel = int(DisplayTexts(entry->FSupportedChannels).indexOf(value));
+        else if (word.startsWith(QLatin1String("bd=")))
+            page.BitDepth = int(DisplayTexts(entry->FSupportedBitDepths).indexOf(value));
+        else if (word == QLatin1String("managed"))
+            panel.OggManagedBitrate = true;
+        else if (word == QLatin1String("vbr"))
+            panel.OpusVbr = true;
+        else if (word == QLatin1String("nocover"))
+            *copyCover = false;
+        else
+            qFatal("unknown tweak %s", qPrintable(word));
+    }
+    const std::initializer_list<int> positions = {page.Method,     page.Bitrate, page.Quality,
+                                                  page.SampleRate, page.Channel, page.BitDepth};
+    for (const int position : positions) {
+        if (position < 0)
+            qFatal("tweak \"%s\" names an entry the panel does not offer", qPrintable(tweaks));
+    }
+    return CreateEncodingProfile(FTable, panel);
+}
+
+void TestGeneratorEndToEnd::addRow(const QString& name, const QString& source, TOutputCodec codec,
+                                   const QString& tweaks, const Expected& expected) {
+    QTest::newRow(qPrintable(name)) << source << int(codec) << tweaks << expected;
+}
+
+void TestGeneratorEndToEnd::convert_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<QString>("tweaks");
+    QTest::addColumn<Expected>("expected");
+
+    // Every codec at the panel's defaults.
+    addRow("MP3 defaults", "surround", ocMP3, "", "mp3", 44100, 2);
+    addRow("AAC defaults", "mono", ocAAC, "", "aac", 44100, 2);
+    addRow("Vorbis defaults", "film", ocOGG, "", "vorbis", 32000, 2);
+    addRow("Opus defaults", "hires", ocOPUS, "", "opus", 48000, 2);
+    addRow("WMA defaults", "mono", ocWMA, "", "wmav2", 32000, 2);
+    addRow("FLAC defaults", "surround", ocFLAC, "", "flac", 48000, 2, 16);
+    addRow("ALAC defaults", "film", ocALAC, "", "alac", 22050, 2, 16);
+    addRow("WAV defaults", "surround", ocWAV, "", "pcm_s16le", 48000, 6, 16);
+
+    // Every method.
+    addRow("MP3 quality", "mono", ocMP3, "Quality q=0", "mp3", 44100, 2);
+    addRow("AAC quality 2.2", "hires", ocAAC, "Quality q=22 nocover", "aac", 44100, 2);
+    addRow("AAC CBR 320", "film", ocAAC, "CBR b=320 ch=Mono sr=Original", "aac", 22050, 1);
+    addRow("Vorbis quality", "surround", ocOGG, "Quality q=10 sr=48000", "vorbis", 48000, 2);
+    addRow("Vorbis managed", "hires", ocOGG, "CBR managed b=128 sr=44100", "vorbis", 44100, 2);
+    addRow("Opus VBR", "mono", ocOPUS, "vbr b=64 sr=16000", "opus", 16000, 2);
+    addRow("Opus CBR mono", "surround", ocOPUS, "b=32 ch=Mono sr=8000", "opus", 8000, 1);
+    addRow("WMA 320", "film", ocWMA, "b=320 sr=Original ch=Original", "wmav2", 22050, 1);
+    addRow("FLAC level 12", "hires", ocFLAC, "q=12 nocover", "flac", 96000, 2, 24);
+    addRow("FLAC original channels", "surround", ocFLAC, "q=5 ch=Original", "flac", 48000, 6, 16);
+
+    // Every bit depth of every lossless codec.
+    addRow("FLAC 16 bit", "hires", ocFLAC, "bd=16 nocover", "flac", 96000, 2, 16);
+    addRow("FLAC 24 bit", "mono", ocFLAC, "bd=24", "flac", 44100, 2, 24);
+    addRow("ALAC 16 bit", "hires", ocALAC, "bd=16 nocover", "alac", 96000, 2, 16);
+    addRow("ALAC 24 bit", "surround", ocALAC, "bd=24", "alac", 48000, 2, 24);
+    addRow("WAV 16 bit", "hires", ocWAV, "bd=16", "pcm_s16le", 96000, 2, 16);
+    addRow("WAV 24 bit", "mono", ocWAV, "bd=24 sr=48000", "pcm_s24le", 48000, 1, 24);
+
+    // Cover copying on and off: ffmpeg carries the picture into MP3, FLAC and
+    // ALAC; the others are left to the cover-art tool and must still convert.
+    addRow("MP3 cover", "hires", ocMP3, "", "mp3", 44100, 2, 0, true);
+    addRow("MP3 no cover", "hires", ocMP3, "nocover", "mp3", 44100, 2, 0, false);
+    addRow("FLAC cover", "hires", ocFLAC, "", "flac", 96000, 2, 24, true);
+    addRow("ALAC cover", "hires", ocALAC, "", "alac", 96000, 2, 24, true);
+    addRow("ALAC no cover", "hires", ocALAC, "nocover", "alac", 96000, 2, 24, false);
+    addRow("Opus cover", "hires", ocOPUS, "sr=48000", "opus", 48000, 2, 0, false);
+    addRow("AAC cover", "hires", ocAAC, "", "aac", 44100, 2, 0, false);
+    addRow("Vorbis cover", "hires", ocOGG, "", "vorbis", 32000, 2, 0, false);
+    addRow("WMA cover", "hires", ocWMA, "", "wmav2", 32000, 2, 0, false);
+    addRow("WAV cover", "hires", ocWAV, "", "pcm_s16le", 96000, 2, 16, false);
+    addRow("film video is no cover", "film", ocMP3, "", "mp3", 44100, 2, 0, false);
+
+    // Every entry of every sample-rate list, from the 96 kHz source. "Original"
+    // keeps 96 kHz where the encoder can; Vorbis, Opus and WMA are held at
+    // 48 kHz by the generator, MP3 by the encoder's own choice.
+    const QHash<QString, int> originalRate = {{"Mp3", 48000},  {"AAC", 96000}, {"Ogg Vorbis", 48000},
+                                              {"Opus", 48000}, {"WMA", 48000}, {"FLAC", 96000},
+                                              {"ALAC", 96000}, {"WAV", 96000}};
+    const QStringList opusRates = {"48000", "24000", "16000", "12000", "8000"};
+    const QHash<int, QString> codecNames = {{ocMP3, "mp3"},   {ocAAC, "aac"},      {ocOGG, "vorbis"},
+                                            {ocOPUS, "opus"}, {ocWMA, "wmav2"},    {ocFLAC, "flac"},
+                                            {ocALAC, "alac"}, {ocWAV, "pcm_s16le"}};
+    for (const TCodec& entry : std::as_const(FTable)) {
+        const QString format = TExtensions::TOutputCodecsToStr(entry.FCodecId);
+        for (const QString& rate : DisplayTexts(entry.FSupportedSampleRates)) {
+            Expected expected;
+            expected.codec = codecNames.value(int(entry.FCodecId));
+            expected.sampleRate = rate.toInt();
+            expected.channels = 2;
+            if (rate == QLatin1String("Original"))
+                expected.sampleRate = originalRate.value(format);
+            else if (entry.FCodecId == ocOPUS && !opusRates.contains(rate))
+                expected.sampleRate = 48000;
+            expected.picture =
+                entry.FCodecId == ocMP3 || entry.FCodecId == ocFLAC || entry.FCodecId == ocALAC;
+            // libvorbis has no setup for 112 kbit/s at these rates.
+            if (entry.FCodecId == ocOGG && (rate == QLatin1String("11025") || rate == QLatin1String("8000")))
+                expected.failure = QStringLiteral("encoder setup failed");
+            addRow(format + QStringLiteral(" at ") + rate, "hires", entry.FCodecId, "sr=" + rate, expected);
+        }
+    }
+    addRow("Vorbis 8000 with a low bit rate", "hires", ocOGG, "b=32 sr=8000 nocover", "vorbis", 8000, 2);
+}
+
+void TestGeneratorEndToEnd::convert() {
+    QFETCH(QString, source);
+    QFETCH(int, codec);
+    QFETCH(QString, tweaks);
+    QFETCH(Expected, expected);
+
+    bool copyCover = true;
+    const TEncodingProfile profile = profileFor(TOutputCodec(codec), tweaks, &copyCover);
+    const Source& input = FSources[source];
+    const QString outputFolder = FDir.filePath(QStringLiteral("out/%1").arg(QTest::currentDataTag()));
+
+    TFFmpegCommandLineGenerator generator;
+    generator.SetOutputFolder(outputFolder);
+    generator.SetOutputExt(GetOutputExtension(TOutputCodec(codec), 0));
+    generator.SetMediaFiles({input.file});
+    generator.SetProfile(profile);
+    generator.SetCopyCoverAart(copyCover);
+    QVERIFY(generator.Start());
+    QVERIFY(generator.WaitForFinished(60000));
+    QCOMPARE(generator.FFmpegCommandLines().size(), 1);
+    const TFFmpegCommandLine job = generator.FFmpegCommandLines().first();
+    QVERIFY(QDir().mkpath(QFileInfo(job.DestinationFilePath).absolutePath()));
+
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-hide_banner"} + job.Arguments);
+    QVERIFY(ffmpeg.waitForFinished(120000));
+    const QString output = QString::fromUtf8(ffmpeg.readAll());
+    const QString context = job.CommandLine + u'\n' + output;
+    const bool succeeded = ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
+
+    if (!expected.failure.isEmpty()) {
+        QVERIFY2(!succeeded, qPrintable(context));
+        QVERIFY2(output.contains(expected.failure), qPrintable(context));
+        return;
+    }
+    QVERIFY2(succeeded, qPrintable(context));
+    // ffmpeg read the source named in the job, whatever its name holds.
+    QVERIFY2(output.contains(QStringLiteral("from '") + input.path + u'\''), qPrintable(context));
+
+    const QJsonObject probe =
+        QJsonDocument::fromJson(
+            TestSupport::RunFFprobe({QStringLiteral("-show_streams"), job.DestinationFilePath}))
+            .object();
+    QJsonObject audio;
+    bool picture = false;
+    int audioStreams = 0;
+    const QJsonArray streams = probe.value(QStringLiteral("streams")).toArray();
+    for (const QJsonValue& value : streams) {
+        const QJsonObject stream = value.toObject();
+        const QString type = stream.value(QStringLiteral("codec_type")).toString();
+        if (type == QLatin1String("audio")) {
+            audio = stream;
+            ++audioStreams;
+        } else if (type == QLatin1String("video")) {
+            picture = stream.value(QStringLiteral("disposition"))
+                          .toObject()
+                          .value(QStringLiteral("attached_pic"))
+                          .toInt() == 1;
+            QVERIFY2(picture, "a video stream that is not a cover picture");
+        }
+    }
+    const QString facts = QString::fromUtf8(QJsonDocument(probe).toJson(QJsonDocument::Compact));
+    QCOMPARE(audioStreams, 1);
+    QCOMPARE(audio.value(QStringLiteral("codec_name")).toString(), expected.codec);
+    const int sampleRate = expected.codec == QLatin1String("opus")
+                               ? opusInputRate(job.DestinationFilePath)
+                               : audio.value(QStringLiteral("sample_rate")).toString().toInt();
+    QCOMPARE(sampleRate, expected.sampleRate);
+    QCOMPARE(audio.value(QStringLiteral("channels")).toInt(), expected.channels);
+    if (expected.bitDepth) {
+        // PCM reports its sample size; the lossless codecs report the bits they hold.
+        const int depth = expected.codec.startsWith(QLatin1String("pcm_"))
+                              ? audio.value(QStringLiteral("bits_per_sample")).toInt()
+                              : audio.value(QStringLiteral("bits_per_raw_sample")).toString().toInt();
+        QVERIFY2(depth == expected.bitDepth, qPrintable(facts));
+    }
+    QVERIFY2(picture == expected.picture, qPrintable(context + facts));
+}
+
+QTEST_GUILESS_MAIN(TestGeneratorEndToEnd)
+#include "tst_generatorendtoend.moc"
