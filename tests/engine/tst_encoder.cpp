@@ -342,6 +342,32 @@ private slots:
                 .contains(QStringLiteral("Coverstamp exit code : ") + QString::number(loggedCode) + u'|'));
     }
 
+    // Stop while the cover-art tool runs: the tool is ended, the converted file
+    // stays, and the slot takes no further job.
+    void stopDuringCoverArt() {
+        const QString out = FDir.filePath(QStringLiteral("stop-cover"));
+        const QString started = FDir.filePath(QStringLiteral("tool-started"));
+        const QString tool = WriteScript(FDir.filePath(QStringLiteral("slow-tool")),
+                                         "touch '" + started.toUtf8() + "'; exec sleep 60");
+        TRecordingOwner owner;
+        owner.Jobs = {MakeJob(0, FTone, out + QStringLiteral("/a.mp3"), {"-c:a", "libmp3lame"}, FCover),
+                      MakeJob(1, FTone, out + QStringLiteral("/b.mp3"), {"-c:a", "libmp3lame"})};
+        auto slot = MakeSlot(0, owner);
+        slot->SetEmbeddArtwork(true);
+        slot->SetDelUnfinished(true);
+        slot->SetCoverArtWriterPath(tool);
+        slot->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(started), 60000);
+        slot->Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!slot->Running(), 30000);
+        QCOMPARE(owner.Messages.value(0), QStringList{"Artwork write failed"});
+        QCOMPARE(owner.Completions.value(0), QList<int>{4});
+        QCOMPARE(owner.NextJob, 1);
+        QCOMPARE(FilesIn(out), QStringList{"a.mp3"});
+        QCOMPARE(ProbeCodec(out + QStringLiteral("/a.mp3")), QStringLiteral("mp3"));
+        QVERIFY(ReadText(ProgramLogFilePath()).contains(QStringLiteral("Coverstamp exit code : 1223|")));
+    }
+
     // A slot released while its job runs (the program closing) ends ffmpeg and
     // leaves no unfinished file behind.
     void releasedWhileRunning() {
