@@ -1,10 +1,26 @@
 #include "engine/CPUUsage.h"
 #include "engine/FFMpegProgressParser.h"
 
+#include <QFile>
 #include <QLocale>
 #include <QProcess>
 #include <QtTest>
+#include <cmath>
 #include <stdexcept>
+
+namespace {
+
+// The time the scheduler has run the process, in milliseconds (first field of
+// /proc/<pid>/schedstat, nanoseconds): independent of the clock-tick fields read
+// by the counter.
+double SchedulerRuntimeMs(qint64 pid) {
+    QFile file(QStringLiteral("/proc/%1/schedstat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    return file.readAll().split(' ').value(0).toDouble() / 1e6;
+}
+
+} // namespace
 
 class TestProgressParser : public QObject {
     Q_OBJECT
@@ -125,7 +141,9 @@ private slots:
         QVERIFY(!OpenUsageCounter(0x7FFFFFF0u));
     }
 
-    // A busy loop reads about one processor, a sleeping child about nothing;
+    // The reading of a busy loop matches the processor time the scheduler itself
+    // accounts for the process (its own nanosecond counter), whatever share of a
+    // processor the loaded machine gives it; a sleeping child reads about nothing;
     // readings closer than 250 ms return the stored value.
     void usageOfRealProcesses() {
         QProcess busy;
@@ -135,6 +153,7 @@ private slots:
         QVERIFY(busy.waitForStarted());
         QVERIFY(idle.waitForStarted());
         TCPUUsageCounter busyCounter = OpenUsageCounter(quint32(busy.processId()));
+        const double runtimeAtOpen = SchedulerRuntimeMs(busy.processId());
         TCPUUsageCounter idleCounter = OpenUsageCounter(quint32(idle.processId()));
         QVERIFY(busyCounter);
         QVERIFY(idleCounter);
@@ -143,11 +162,15 @@ private slots:
         const quint32 start = busyCounter->LastUpdateTime;
         QTest::qWait(100);
         QCOMPARE(ReadCpuUsage(*busyCounter, start + 249), 0.0f);
-        QTest::qWait(1400);
-        const float busyUsage = ReadCpuUsage(*busyCounter);
+        QTest::qWait(1900);
+        const double runtime = SchedulerRuntimeMs(busy.processId()) - runtimeAtOpen;
+        const quint32 now = CurrentTickCount();
+        const float busyUsage = ReadCpuUsage(*busyCounter, now);
+        const double expected = runtime / double(now - start) * 100.0;
         const float idleUsage = ReadCpuUsage(*idleCounter);
-        // Other work on the machine may take a share; the unit is what is checked.
-        QVERIFY2(busyUsage > 20 && busyUsage < 110, qPrintable(QString::number(busyUsage)));
+        // Clock ticks of 10 ms over two seconds, plus the moments between the reads.
+        QVERIFY2(std::abs(busyUsage - expected) < 4 + expected * 0.1,
+                 qPrintable(QStringLiteral("%1 against %2").arg(busyUsage).arg(expected)));
         QVERIFY2(idleUsage < 5, qPrintable(QString::number(idleUsage)));
         QCOMPARE(ReadCpuUsage(*busyCounter, busyCounter->LastUpdateTime + 10), busyUsage);
 
