@@ -3,6 +3,8 @@
 #include "engine/CommandLineSplit.h"
 #include "logging/Log.h"
 
+#include <array>
+
 namespace {
 
 const QString InputSlot = QStringLiteral("\"%INPUT%\"");
@@ -201,6 +203,21 @@ QString FFmpegTemplate(TOutputCodec codec, TEncodeType encodeType) {
     return QString();
 }
 
+namespace {
+// The templates split at their blanks, made once: generation runs them for every file.
+const QStringList& templateWords(TOutputCodec codec, TEncodeType encodeType) {
+    static const auto table = [] {
+        std::array<std::array<QStringList, etNone + 1>, OutputCodecCount> words;
+        for (int c = 0; c < OutputCodecCount; ++c) {
+            for (int m = 0; m <= etNone; ++m)
+                words[c][m] = FFmpegTemplate(TOutputCodec(c), TEncodeType(m)).split(u' ');
+        }
+        return words;
+    }();
+    return table.at(codec).at(encodeType);
+}
+} // namespace
+
 bool CanCarryCoverArt(TOutputCodec codec) {
     // AAC, Ogg Vorbis and WAV take no picture stream; this ffmpeg's Ogg muxer
     // refuses one in Opus files too. The cover-art tool writes those later.
@@ -230,8 +247,7 @@ TFFmpegCommand BuildFFmpegCommand(const TEncodingProfile& profile, const TFFmpeg
 
     TFFmpegCommand command;
     QStringList textWords;
-    const QStringList words = FFmpegTemplate(profile.FCodecId, profile.FEncodeType).split(u' ');
-    for (const QString& word : words) {
+    for (const QString& word : templateWords(profile.FCodecId, profile.FEncodeType)) {
         if (word == InputSlot) {
             textWords << quoted(input.SourcePath);
             command.Arguments << input.SourcePath;
@@ -245,6 +261,11 @@ TFFmpegCommand BuildFFmpegCommand(const TEncodingProfile& profile, const TFFmpeg
             } else {
                 textWords << QString();
             }
+        } else if (!word.contains(u'%')) {
+            // A plain template word: one argument, or none for the blank of an emptied placeholder.
+            textWords << word;
+            if (!word.isEmpty())
+                command.Arguments << word;
         } else {
             const QString expanded = expandWord(word, values, profile);
             textWords << expanded;
