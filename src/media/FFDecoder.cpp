@@ -64,8 +64,8 @@ qint64 ScaledToMicroseconds(int64_t value, AVRational timeBase) {
 }
 
 qint32 ClampToInt32(int64_t value) {
-    return static_cast<qint32>(std::clamp<int64_t>(value, std::numeric_limits<qint32>::min(),
-                                                   std::numeric_limits<qint32>::max()));
+    return static_cast<qint32>(
+        std::clamp<int64_t>(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
 
 TRational ToRational(AVRational value) {
@@ -462,8 +462,8 @@ bool TFFDecoder::DecodeFromPackets(int streamIndex) {
             continue;
         }
         const AVStream* stream = F->Format->streams[packet->stream_index];
-        const bool wanted = packet->stream_index == streamIndex &&
-                            !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC);
+        const bool wanted =
+            packet->stream_index == streamIndex && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC);
         if (wanted)
             avcodec_send_packet(F->Codec, packet);
         av_packet_unref(packet);
@@ -488,9 +488,8 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap) {
     if (av_image_check_size(static_cast<unsigned>(width), static_cast<unsigned>(height), 0, nullptr) < 0)
         return failBlack(QStringLiteral("invalid picture size %1x%2.").arg(width).arg(height));
 
-    SwsContext* scaler =
-        sws_getContext(width, height, static_cast<AVPixelFormat>(picture->format), width, height,
-                       AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    SwsContext* scaler = sws_getContext(width, height, static_cast<AVPixelFormat>(picture->format), width,
+                                        height, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!scaler)
         return failBlack(QStringLiteral("cannot convert the picture to RGB."));
     const auto freeScaler = qScopeGuard([scaler] { sws_freeContext(scaler); });
@@ -500,8 +499,8 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap) {
         return failBlack(LibraryErrorText(AVERROR(ENOMEM)));
     uint8_t* destination[4] = {image.bits(), nullptr, nullptr, nullptr};
     int destinationStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-    const int rows = sws_scale(scaler, picture->data, picture->linesize, 0, height, destination,
-                               destinationStride);
+    const int rows =
+        sws_scale(scaler, picture->data, picture->linesize, 0, height, destination, destinationStride);
     if (rows != height)
         return failBlack(QStringLiteral("cannot convert the picture to RGB."));
     bitmap = std::move(image);
