@@ -248,20 +248,30 @@ private slots:
     // deleted or kept under the destination name as the flag says.
     void stopMidJob_data() {
         QTest::addColumn<bool>("deleteUnfinished");
-        QTest::newRow("delete unfinished") << true;
-        QTest::newRow("keep unfinished") << false;
+        QTest::addColumn<bool>("destinationExists");
+        QTest::newRow("delete unfinished") << true << false;
+        QTest::newRow("keep unfinished") << false << false;
+        // The unfinished file never takes the place of a complete one.
+        QTest::newRow("keep unfinished beside an existing file") << false << true;
     }
     void stopMidJob() {
         QFETCH(bool, deleteUnfinished);
+        QFETCH(bool, destinationExists);
         const QString out =
-            FDir.filePath(deleteUnfinished ? QStringLiteral("stop-del") : QStringLiteral("stop-keep"));
+            FDir.filePath(QStringLiteral("stop-%1-%2").arg(deleteUnfinished).arg(destinationExists));
+        const QString destination = out + QStringLiteral("/slow.wav");
+        if (destinationExists) {
+            QVERIFY(QDir().mkpath(out));
+            QFile old(destination);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old file");
+        }
         const QString slowSource = FDir.filePath(QStringLiteral("long.wav"));
         if (!QFileInfo::exists(slowSource))
             QVERIFY(TestSupport::MakeTone(slowSource, 60));
         TRecordingOwner owner;
         // Read at the pace of playback, so the job is still running when stopped.
-        TFFmpegCommandLine slow =
-            MakeJob(0, slowSource, out + QStringLiteral("/slow.wav"), {"-c:a", "pcm_s16le"});
+        TFFmpegCommandLine slow = MakeJob(0, slowSource, destination, {"-c:a", "pcm_s16le"});
         slow.Arguments.prepend(QStringLiteral("-re"));
         owner.Jobs = {slow, MakeJob(1, FTone, out + QStringLiteral("/next.mp3"), {"-c:a", "libmp3lame"})};
         auto slot = MakeSlot(0, owner);
@@ -276,11 +286,16 @@ private slots:
         QCOMPARE(owner.Completions.value(0), QList<int>{4});
         QCOMPARE(owner.NextJob, 1);
         QVERIFY(!owner.Completions.contains(1));
+        const QStringList files = FilesIn(out);
         if (deleteUnfinished) {
-            QCOMPARE(FilesIn(out), QStringList());
+            QCOMPARE(files, QStringList());
+        } else if (destinationExists) {
+            QCOMPARE(ReadText(destination), QStringLiteral("old file"));
+            QCOMPARE(files.size(), 2);
+            QVERIFY(QFileInfo(out + u'/' + files.first()).size() > 0); // the unfinished one, hidden
         } else {
-            QCOMPARE(FilesIn(out), QStringList{"slow.wav"});
-            QVERIFY(QFileInfo(out + QStringLiteral("/slow.wav")).size() > 0);
+            QCOMPARE(files, QStringList{"slow.wav"});
+            QVERIFY(QFileInfo(destination).size() > 0);
         }
     }
 
