@@ -227,7 +227,10 @@ void TEncoder::ProcessTerminate(quint32 exitCode) {
 void TEncoder::CoverArtTerminate(quint32 exitCode) {
     if (FCoverArtAborted)
         exitCode = RunAndWaitAbortedExitCode;
-    if (exitCode != 0 && !FCoverArtProcess->ConsoleOutput.join(QString()).trimmed().isEmpty())
+    if (!FCoverArtProcess->StartError().isEmpty())
+        LogWarning(QStringLiteral("Cannot start the cover-art tool \"") + FCoverArtWriterPath +
+                   QStringLiteral("\": ") + FCoverArtProcess->StartError());
+    else if (exitCode != 0 && !FCoverArtProcess->ConsoleOutput.join(QString()).trimmed().isEmpty())
         LogWarning(QStringLiteral("Coverstamp: ") + FCoverArtProcess->ConsoleOutput.join(u' ').trimmed());
     CompleteConvertedJob(exitCode);
 }
