@@ -1,0 +1,27 @@
+#include "settings/LanguageCodes.h"
+
+#include "logging/Log.h"
+#include "settings/AppPaths.h"
+
+#include <QDir>
+#include <QFile>
+
+QStringList LoadLanguageCodes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        LogError(QStringLiteral("Unable to read the language list %1: %2").arg(path, file.errorString()));
+        return {};
+    }
+    QStringList codes;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    for (const QString& line : lines) {
+        const QString code = line.trimmed();
+        if (!code.isEmpty())
+            codes.append(code);
+    }
+    return codes;
+}
+
+QString LanguageCodesFilePath() {
+    return QDir(AppPaths::ProgramFolder()).filePath(QStringLiteral("langcodes.dat"));
+}
