@@ -36,13 +36,16 @@ void ClearOldBackendOutputs(const QString& backendOutputFolder, const QDateTime&
     }
 }
 
-void ClearTempCoverArtFiles(const QString& tempCoverArtFolder) {
+void ClearTempCoverArtFiles(const QString& tempCoverArtFolder, const QDateTime& modifiedBefore) {
     const QDir folder(tempCoverArtFolder);
     if (tempCoverArtFolder.isEmpty() || !folder.exists())
         return;
     const QFileInfoList files = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo& file : files)
+    for (const QFileInfo& file : files) {
+        if (modifiedBefore.isValid() && file.lastModified() >= modifiedBefore)
+            continue;
         removeFile(file, QStringLiteral("ClearTempCoverArtFiles"));
+    }
 }
 
 } // namespace StartupCleanup

@@ -12,7 +12,10 @@ namespace StartupCleanup {
 void ClearOldBackendOutputs(const QString& backendOutputFolder);
 void ClearOldBackendOutputs(const QString& backendOutputFolder, const QDateTime& now);
 
-// Deletes every file of the folder's top level.
-void ClearTempCoverArtFiles(const QString& tempCoverArtFolder);
+// Deletes every file of the folder's top level, or, with a valid modifiedBefore,
+// those last written before it. The folder is shared by every running instance
+// of the program (the window and any number of velmo-convert runs), so start-up
+// passes a time well in the past and leaves the pictures of running instances alone.
+void ClearTempCoverArtFiles(const QString& tempCoverArtFolder, const QDateTime& modifiedBefore = QDateTime());
 
 } // namespace StartupCleanup

@@ -68,6 +68,22 @@ private slots:
         QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("nested/inner.jpg"))));
     }
 
+    void recentCoverArtFilesOfOtherInstancesStay() {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        touch(dir.filePath(QStringLiteral("old.jpg")));
+        touch(dir.filePath(QStringLiteral("recent.jpg")));
+        QFile old(dir.filePath(QStringLiteral("old.jpg")));
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+        old.close();
+
+        StartupCleanup::ClearTempCoverArtFiles(folder.path(), QDateTime::currentDateTime().addDays(-1));
+
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("old.jpg"))));
+        QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("recent.jpg"))));
+    }
+
     void shutdownRunsTheReplacement() {
         QTemporaryDir folder;
         const QString marker = QDir(folder.path()).filePath(QStringLiteral("powered off"));
