@@ -289,6 +289,18 @@ bool TFFDecoder::IsVideoStream(int streamIndex) {
            F->Format->streams[streamIndex]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
 }
 
+// The facts every stream kind reports alike.
+template <typename StreamInfo> void FillCommonStreamFields(StreamInfo& info, const AVStream* stream) {
+    const AVCodecParameters* parameters = stream->codecpar;
+    info.Language = MetadataText(stream->metadata, "language");
+    info.CodecName = CodecText(parameters->codec_id);
+    info.StartTime = stream->start_time;
+    info.StartTimeScaled = ScaledToMicroseconds(stream->start_time, stream->time_base);
+    info.Duration = stream->duration;
+    info.DurationScaled = ScaledToMicroseconds(stream->duration, stream->time_base);
+    info.BitRate = ClampToInt32(parameters->bit_rate);
+}
+
 TAudioStreamInfo TFFDecoder::GetAudioStreamInfos(int streamIndex) {
     if (streamIndex < 0)
         streamIndex = FFirstAudioStreamIndex;
@@ -301,13 +313,7 @@ TAudioStreamInfo TFFDecoder::GetAudioStreamInfos(int streamIndex) {
         return {};
     }
     TAudioStreamInfo info;
-    info.Language = MetadataText(stream->metadata, "language");
-    info.CodecName = CodecText(parameters->codec_id);
-    info.StartTime = stream->start_time;
-    info.StartTimeScaled = ScaledToMicroseconds(stream->start_time, stream->time_base);
-    info.Duration = stream->duration;
-    info.DurationScaled = ScaledToMicroseconds(stream->duration, stream->time_base);
-    info.BitRate = ClampToInt32(parameters->bit_rate);
+    FillCommonStreamFields(info, stream);
     info.Channels = parameters->ch_layout.nb_channels;
     info.SampleRate = parameters->sample_rate;
     info.SampleFormat = parameters->format;
@@ -326,13 +332,7 @@ TVideoStreamInfo TFFDecoder::GetVideoStreamInfos(int streamIndex) {
         return {};
     }
     TVideoStreamInfo info;
-    info.Language = MetadataText(stream->metadata, "language");
-    info.CodecName = CodecText(parameters->codec_id);
-    info.StartTime = stream->start_time;
-    info.StartTimeScaled = ScaledToMicroseconds(stream->start_time, stream->time_base);
-    info.Duration = stream->duration;
-    info.DurationScaled = ScaledToMicroseconds(stream->duration, stream->time_base);
-    info.BitRate = ClampToInt32(parameters->bit_rate);
+    FillCommonStreamFields(info, stream);
     info.Height = parameters->height;
     info.Width = parameters->width;
     const AVRational sar = av_guess_sample_aspect_ratio(F->Format, stream, nullptr);

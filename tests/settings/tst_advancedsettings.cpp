@@ -1,15 +1,10 @@
 #include "engine/Codecs.h"
 #include "settings/AdvancedSettings.h"
 
+#include "TestSupport.h"
 #include <QTemporaryDir>
-#include <QtTest>
 
-namespace {
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
-}
-} // namespace
+#include <QtTest>
 
 class TestAdvancedSettings : public QObject {
     Q_OBJECT
@@ -67,7 +62,7 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, extension);
         const QString file = path(QStringLiteral("ext.ini"));
-        QVERIFY(writeFile(file, "[AAC]\nEXT=" + stored + "\n[General]\nCustomParams=-vn\n"));
+        QVERIFY(TestSupport::WriteFile(file, "[AAC]\nEXT=" + stored + "\n[General]\nCustomParams=-vn\n"));
         const TAdvancedSettings settings = LoadAdvancedSettings(file);
         QCOMPARE(settings.AacExtensionIndex, index);
         QCOMPARE(GetOutputExtension(ocAAC, settings.AacExtensionIndex), extension);
@@ -76,7 +71,7 @@ private slots:
 
     void saveKeepsOtherKeys() {
         const QString file = path(QStringLiteral("keep.ini"));
-        QVERIFY(writeFile(file, "[general]\ncustomparams=old\nother=kept\n[extra]\nx=1\n"));
+        QVERIFY(TestSupport::WriteFile(file, "[general]\ncustomparams=old\nother=kept\n[extra]\nx=1\n"));
         QVERIFY(SaveAdvancedSettings(file, {QString(), 0}));
         QFile read(file);
         QVERIFY(read.open(QIODevice::ReadOnly));

@@ -1,25 +1,17 @@
 #include "logging/Log.h"
 #include "settings/IniStore.h"
 
+#include "TestSupport.h"
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 constexpr qsizetype PayloadSize = 8 * 1024 * 1024;
 
@@ -58,7 +50,7 @@ class TestIniStore : public QObject {
 private:
     QTemporaryDir FDir;
     QString path(const QString& name) const { return FDir.filePath(name); }
-    QString logText() const { return QString::fromUtf8(readFile(ProgramLogFilePath())); }
+    QString logText() const { return QString::fromUtf8(TestSupport::ReadFile(ProgramLogFilePath())); }
 
 private slots:
     void initTestCase() {
@@ -68,7 +60,7 @@ private slots:
 
     void namesIgnoreCase() {
         const QString file = path(QStringLiteral("case.ini"));
-        QVERIFY(writeFile(file, "[GENERAL]\nOUTPUTFOLDER=/home/u/Out\n[encode]\ncpu=3\n"));
+        QVERIFY(TestSupport::WriteFile(file, "[GENERAL]\nOUTPUTFOLDER=/home/u/Out\n[encode]\ncpu=3\n"));
         TIniStore store(file);
         QCOMPARE(store.ReadString(QStringLiteral("General"), QStringLiteral("OutputFolder")),
                  QStringLiteral("/home/u/Out"));
@@ -77,7 +69,7 @@ private slots:
         // Writing under the other spelling replaces the key instead of adding a second one.
         store.WriteInteger(QStringLiteral("Encode"), QStringLiteral("CPU"), 5);
         QVERIFY(store.Save());
-        const QByteArray written = readFile(file);
+        const QByteArray written = TestSupport::ReadFile(file);
         QCOMPARE(written.count("cpu="), 1);
         QCOMPARE(written.count("CPU="), 0);
         QVERIFY(written.contains("cpu=5"));
@@ -100,7 +92,7 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(int, expected);
         const QString file = path(QStringLiteral("int.ini"));
-        QVERIFY(writeFile(file, "[s]\nk=" + stored + "\n"));
+        QVERIFY(TestSupport::WriteFile(file, "[s]\nk=" + stored + "\n"));
         TIniStore store(file);
         QCOMPARE(store.ReadInteger(QStringLiteral("s"), QStringLiteral("k"), 99), expected);
         QCOMPARE(store.ReadInteger(QStringLiteral("s"), QStringLiteral("missing"), 99), 99);
@@ -123,7 +115,7 @@ private slots:
         QFETCH(bool, defaultValue);
         QFETCH(bool, expected);
         const QString file = path(QStringLiteral("bool.ini"));
-        QVERIFY(writeFile(file, "[s]\nk=" + stored + "\n"));
+        QVERIFY(TestSupport::WriteFile(file, "[s]\nk=" + stored + "\n"));
         TIniStore store(file);
         QCOMPARE(store.ReadBool(QStringLiteral("s"), QStringLiteral("k"), defaultValue), expected);
     }
@@ -156,7 +148,7 @@ private slots:
 
     void latin1FileKeepsItsCharacters() {
         const QString file = path(QStringLiteral("latin1.ini"));
-        QVERIFY(writeFile(file, QByteArray("[General]\nOutputFolder=/home/M\xFCller\n")));
+        QVERIFY(TestSupport::WriteFile(file, QByteArray("[General]\nOutputFolder=/home/M\xFCller\n")));
         TIniStore store(file);
         QCOMPARE(store.ReadString(QStringLiteral("General"), QStringLiteral("OutputFolder")),
                  QStringLiteral("/home/Müller"));
@@ -164,7 +156,8 @@ private slots:
 
     void writeKeepsEverythingElse() {
         const QString file = path(QStringLiteral("keep.ini"));
-        QVERIFY(writeFile(file, "; comment kept\n[General]\nLastOpened=/music\nVolume=80\n[Other]\nx=1\n"));
+        QVERIFY(TestSupport::WriteFile(
+            file, "; comment kept\n[General]\nLastOpened=/music\nVolume=80\n[Other]\nx=1\n"));
         TIniStore first(file);
         TIniStore second(file);
         first.WriteInteger(QStringLiteral("general"), QStringLiteral("volume"), 10);
@@ -179,8 +172,8 @@ private slots:
                  QStringLiteral("/music"));
         QCOMPARE(reread.ReadInteger(QStringLiteral("Other"), QStringLiteral("x"), 0), 1);
         QCOMPARE(reread.ReadBool(QStringLiteral("Update"), QStringLiteral("Active"), true), false);
-        QVERIFY(readFile(file).contains("; comment kept"));
-        QVERIFY(readFile(file).contains("Volume=10\n"));
+        QVERIFY(TestSupport::ReadFile(file).contains("; comment kept"));
+        QVERIFY(TestSupport::ReadFile(file).contains("Volume=10\n"));
         QCOMPARE(second.ReadInteger(QStringLiteral("General"), QStringLiteral("Volume"), 0), 10);
     }
 
@@ -206,7 +199,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(int, volume);
         const QString file = path(QStringLiteral("bad.ini"));
-        QVERIFY(writeFile(file, content));
+        QVERIFY(TestSupport::WriteFile(file, content));
         TIniStore store(file);
         QCOMPARE(store.ReadInteger(QStringLiteral("General"), QStringLiteral("Volume"), 75), volume);
         QCOMPARE(
@@ -220,7 +213,8 @@ private slots:
 
     void duplicateKeysAndSections() {
         const QString file = path(QStringLiteral("dup.ini"));
-        QVERIFY(writeFile(file, "[General]\nVolume=1\nVolume=2\n[x]\ny=1\n[general]\nVolume=3\nOther=4\n"));
+        QVERIFY(TestSupport::WriteFile(
+            file, "[General]\nVolume=1\nVolume=2\n[x]\ny=1\n[general]\nVolume=3\nOther=4\n"));
         TIniStore store(file);
         QCOMPARE(store.ReadInteger(QStringLiteral("General"), QStringLiteral("Volume"), 0), 3);
         QCOMPARE(store.ReadInteger(QStringLiteral("General"), QStringLiteral("Other"), 0), 4);
@@ -228,7 +222,7 @@ private slots:
 
     void folderThatCannotBeMade() {
         const QString blocker = path(QStringLiteral("blocker"));
-        QVERIFY(writeFile(blocker, "a file, not a folder"));
+        QVERIFY(TestSupport::WriteFile(blocker, "a file, not a folder"));
         TIniStore store(blocker + QStringLiteral("/VelmoAudio/settings.ini"));
         store.WriteInteger(QStringLiteral("General"), QStringLiteral("Volume"), 5);
         QString error;
@@ -245,7 +239,7 @@ private slots:
         QVERIFY(QDir().mkpath(dataFolder) && QDir().mkpath(logFolder));
         const QString file = dataFolder + QStringLiteral("/settings.ini");
         const QByteArray before = "[General]\nOutputFolder=/kept\nVolume=80\n";
-        QVERIFY(writeFile(file, before));
+        QVERIFY(TestSupport::WriteFile(file, before));
         const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner |
                               QFile::ExeGroup | QFile::ExeOther;
         QVERIFY(QFile::setPermissions(root.path(), readable | QFile::WriteOwner));
@@ -257,10 +251,10 @@ private slots:
                               {QStringLiteral("--save-without-permission"), file, logFolder});
         QFile::setPermissions(dataFolder, readable | QFile::WriteOwner);
         QCOMPARE(exitCode, 0);
-        QCOMPARE(readFile(file), before);
+        QCOMPARE(TestSupport::ReadFile(file), before);
         const QStringList logs = QDir(logFolder).entryList(QDir::Files);
         QCOMPARE(logs.size(), 1);
-        QVERIFY(readFile(QDir(logFolder).filePath(logs.first())).contains("Unable to save"));
+        QVERIFY(TestSupport::ReadFile(QDir(logFolder).filePath(logs.first())).contains("Unable to save"));
     }
 
     void killedSaveLeavesACompleteFile() {

@@ -13,17 +13,6 @@ Q_DECLARE_METATYPE(TCodecPagePositions)
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QStringList titles(const QList<TProfile>& profiles) {
     QStringList list;
     for (const TProfile& profile : profiles)
@@ -49,7 +38,7 @@ private:
     QString FBuiltIn;
     QString FUser;
 
-    QString logText() const { return QString::fromUtf8(readFile(ProgramLogFilePath())); }
+    QString logText() const { return QString::fromUtf8(TestSupport::ReadFile(ProgramLogFilePath())); }
     TProfile presetFile(TOutputCodec codec, const QString& title) {
         TProfile profile;
         profile.FCodecId = codec;
@@ -241,9 +230,11 @@ private slots:
     }
 
     void firstUserPresetCopiesTheBuiltInList() {
-        QVERIFY(writeFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\nCodec=0\n"));
-        QVERIFY(writeFile(FBuiltIn + QStringLiteral("/two.prf"), "[General]\nTitle=Two\nCodec=3\n"));
-        QVERIFY(writeFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\r\ntwo.prf\r\n"));
+        QVERIFY(
+            TestSupport::WriteFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\nCodec=0\n"));
+        QVERIFY(
+            TestSupport::WriteFile(FBuiltIn + QStringLiteral("/two.prf"), "[General]\nTitle=Two\nCodec=3\n"));
+        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\r\ntwo.prf\r\n"));
         {
             TProfileManager manager(FBuiltIn, FUser);
             manager.ListProfiles();
@@ -253,7 +244,8 @@ private slots:
                      (QStringList{QStringLiteral("One"), QStringLiteral("Größer")}));
             QCOMPARE(titles(manager.ProfilesOfCodec(ocOPUS)), QStringList{QStringLiteral("Two")});
         }
-        const QString userList = QString::fromUtf8(readFile(FUser + QStringLiteral("/profiles.dat")));
+        const QString userList =
+            QString::fromUtf8(TestSupport::ReadFile(FUser + QStringLiteral("/profiles.dat")));
         QCOMPARE(userList.split(u'\n', Qt::SkipEmptyParts),
                  (QStringList{QStringLiteral("one.prf"), QStringLiteral("two.prf"),
                               FUser + QStringLiteral("/Größer.prf")}));
@@ -267,12 +259,14 @@ private slots:
     }
 
     void builtInHidesUserFileOfTheSameName() {
-        QVERIFY(writeFile(FBuiltIn + QStringLiteral("/same.prf"), "[General]\nTitle=Built in\n"));
-        QVERIFY(writeFile(FUser + QStringLiteral("/same.prf"), "[General]\nTitle=Mine\n"));
-        QVERIFY(writeFile(FUser + QStringLiteral("/only.prf"), "[General]\nTitle=Only mine\n"));
+        QVERIFY(
+            TestSupport::WriteFile(FBuiltIn + QStringLiteral("/same.prf"), "[General]\nTitle=Built in\n"));
+        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/same.prf"), "[General]\nTitle=Mine\n"));
+        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/only.prf"), "[General]\nTitle=Only mine\n"));
         // Entries written elsewhere name their files by any path; only the name counts.
-        QVERIFY(writeFile(FUser + QStringLiteral("/profiles.dat"),
-                          "C:\\Users\\x\\AppData\\same.prf\n/old/home/only.prf\nmissing.prf\n\n"));
+        QVERIFY(
+            TestSupport::WriteFile(FUser + QStringLiteral("/profiles.dat"),
+                                   "C:\\Users\\x\\AppData\\same.prf\n/old/home/only.prf\nmissing.prf\n\n"));
         TProfileManager manager(FBuiltIn, FUser);
         manager.ListProfiles();
         QCOMPARE(titles(manager.Profiles()),
@@ -282,9 +276,9 @@ private slots:
     }
 
     void userListNamingNoFilesListsNothing() {
-        QVERIFY(writeFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\n"));
-        QVERIFY(writeFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\n"));
-        QVERIFY(writeFile(FUser + QStringLiteral("/profiles.dat"), ""));
+        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\n"));
+        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\n"));
+        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/profiles.dat"), ""));
         TProfileManager manager(FBuiltIn, FUser);
         manager.ListProfiles();
         QVERIFY(manager.Profiles().isEmpty());
@@ -322,8 +316,8 @@ private slots:
         QFETCH(bool, listed);
         QFETCH(int, sampleRate);
         QFETCH(int, bitDepth);
-        QVERIFY(writeFile(FUser + QStringLiteral("/bad.prf"), content));
-        QVERIFY(writeFile(FUser + QStringLiteral("/profiles.dat"), "bad.prf\n"));
+        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/bad.prf"), content));
+        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/profiles.dat"), "bad.prf\n"));
         TProfileManager manager(FBuiltIn, FUser);
         manager.ListProfiles();
         QCOMPARE(manager.Profiles().size(), listed ? 1 : 0);
@@ -341,10 +335,10 @@ private slots:
     }
 
     void unwritableUserFolderLosesNothing() {
-        QVERIFY(writeFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\n"));
-        QVERIFY(writeFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\n"));
+        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\n"));
+        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\n"));
         const QString blocker = FDir.filePath(QStringLiteral("blocker"));
-        QVERIFY(writeFile(blocker, "a file, not a folder"));
+        QVERIFY(TestSupport::WriteFile(blocker, "a file, not a folder"));
         TProfileManager manager(FBuiltIn, blocker + QStringLiteral("/Profiles"));
         manager.ListProfiles();
         QString error;
@@ -352,7 +346,7 @@ private slots:
         QVERIFY(!error.isEmpty());
         QCOMPARE(titles(manager.Profiles()), QStringList{QStringLiteral("One")});
         QCOMPARE(manager.ProfilesList(), QStringList{QStringLiteral("one.prf")});
-        QCOMPARE(readFile(blocker), QByteArray("a file, not a folder"));
+        QCOMPARE(TestSupport::ReadFile(blocker), QByteArray("a file, not a folder"));
         QVERIFY(logText().contains(QStringLiteral("AddPresetBtnClick")));
         QVERIFY(logText().contains(QStringLiteral("Error while saving the preset. ")));
     }

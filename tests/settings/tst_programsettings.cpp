@@ -13,19 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestProgramSettings : public QObject {
     Q_OBJECT
@@ -33,7 +21,7 @@ private:
     QTemporaryDir FHome;
     TCodecTable FTable = BuildCodecTable();
     QString path(const QString& name) const { return FHome.filePath(name); }
-    QString logText() const { return QString::fromUtf8(readFile(ProgramLogFilePath())); }
+    QString logText() const { return QString::fromUtf8(TestSupport::ReadFile(ProgramLogFilePath())); }
 
 private slots:
     void initTestCase() {
@@ -82,8 +70,9 @@ private slots:
 
     void handWrittenCapitals() {
         const QString file = path(QStringLiteral("capitals.ini"));
-        QVERIFY(writeFile(file, "[GENERAL]\nOUTPUTFOLDER=/srv/Out put\nFORMAT=5\n[encode]\ncpu=3\n"
-                                "[MP3]\nM=1\n"));
+        QVERIFY(TestSupport::WriteFile(file,
+                                       "[GENERAL]\nOUTPUTFOLDER=/srv/Out put\nFORMAT=5\n[encode]\ncpu=3\n"
+                                       "[MP3]\nM=1\n"));
         QCOMPARE(LoadProgramSettings(file, 8).OutputFolder, QStringLiteral("/srv/Out put"));
         QCOMPARE(LoadProgramSettings(file, 8).ThreadCount, 3);
         const TMainSettings main = LoadMainSettings(file, FTable);
@@ -118,7 +107,8 @@ private slots:
         QCOMPARE(GetThreadCountCeiling(processors), ceiling);
         QCOMPARE(DefaultThreadCount(ceiling), defaultCount);
         const QString file = path(QStringLiteral("threads.ini"));
-        QVERIFY(writeFile(file, stored.isNull() ? QByteArray() : "[Encode]\nCPU=" + stored + "\n"));
+        QVERIFY(
+            TestSupport::WriteFile(file, stored.isNull() ? QByteArray() : "[Encode]\nCPU=" + stored + "\n"));
         QCOMPARE(LoadProgramSettings(file, ceiling).ThreadCount, loaded);
     }
 
@@ -144,7 +134,7 @@ private slots:
         QVERIFY(QFileInfo(settings.OutputFolder).isDir());
 
         // The update and folder-structure choices go out before the output folder.
-        const QString text = QString::fromUtf8(readFile(file));
+        const QString text = QString::fromUtf8(TestSupport::ReadFile(file));
         QVERIFY(text.indexOf(QStringLiteral("[Update]")) < text.indexOf(QStringLiteral("[Path]")));
         QVERIFY(text.indexOf(QStringLiteral("[Path]")) < text.indexOf(QStringLiteral("[General]")));
         QVERIFY(text.contains(QStringLiteral("CPU=5\n")));
@@ -163,7 +153,7 @@ private slots:
         QFETCH(int, overwrite);
         QFETCH(int, post);
         const QString file = path(QStringLiteral("range.ini"));
-        QVERIFY(writeFile(file, content));
+        QVERIFY(TestSupport::WriteFile(file, content));
         const TProgramSettings settings = LoadProgramSettings(file, 8);
         QCOMPARE(settings.OverwriteOption, overwrite);
         QCOMPARE(settings.PostEncodeAction, post);
@@ -207,8 +197,9 @@ private slots:
 
     void storedPositionsOutsideTheirLists() {
         const QString file = path(QStringLiteral("positions.ini"));
-        QVERIFY(writeFile(file, "[General]\nformat=8\nVolume=500\n[mp3]\nm=2\nb=11\nq=-1\nsr=6\nch=3\n"
-                                "[aac]\nq=21\nsr=7\n[flac]\nc=13\n[wma]\nb=junk\n"));
+        QVERIFY(TestSupport::WriteFile(file,
+                                       "[General]\nformat=8\nVolume=500\n[mp3]\nm=2\nb=11\nq=-1\nsr=6\nch=3\n"
+                                       "[aac]\nq=21\nsr=7\n[flac]\nc=13\n[wma]\nb=junk\n"));
         const TMainSettings settings = LoadMainSettings(file, FTable);
         QCOMPARE(settings.Panel.Format, int(ocMP3));
         QCOMPARE(settings.Volume, 128);
@@ -237,7 +228,7 @@ private slots:
         QCOMPARE(reloaded.OutputFolder, program.OutputFolder);
         QCOMPARE(LoadMainSettings(file, FTable).Volume, 33);
         // The main window reads the update choice but leaves it to the settings window.
-        QVERIFY(!readFile(file).contains("Active=1\nActive"));
+        QVERIFY(!TestSupport::ReadFile(file).contains("Active=1\nActive"));
         program.CheckUpdatesOnStart = false;
         QVERIFY(SaveProgramSettings(file, program));
         QVERIFY(!LoadMainSettings(file, FTable).CheckUpdateOnStart);
@@ -245,7 +236,7 @@ private slots:
 
     void outputFolderThatCannotBeMade() {
         const QString blocker = path(QStringLiteral("blocker"));
-        QVERIFY(writeFile(blocker, "a file"));
+        QVERIFY(TestSupport::WriteFile(blocker, "a file"));
         const QString file = path(QStringLiteral("blocked.ini"));
         TProgramSettings settings = DefaultProgramSettings(8);
         settings.OutputFolder = blocker + QStringLiteral("/Out");
@@ -279,7 +270,7 @@ private slots:
         QVERIFY(codes.isEmpty());
         QVERIFY(logText().contains(QStringLiteral("Unable to read the language list")));
         const QString file = path(QStringLiteral("lang.ini"));
-        QVERIFY(writeFile(file, "[FileAdd]\nPrefLang=4\n[Encode]\nCPU=2\n"));
+        QVERIFY(TestSupport::WriteFile(file, "[FileAdd]\nPrefLang=4\n[Encode]\nCPU=2\n"));
         const TProgramSettings settings = LoadProgramSettings(file, 8);
         QCOMPARE(settings.ThreadCount, 2);
         QCOMPARE(PreferredLanguage(settings, codes), QString());

@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QtDebug>
 
@@ -48,6 +51,17 @@ bool MakePicture(const QString& path, int width, int height, const QString& colo
     const QString source = QStringLiteral("color=c=%1:s=%2x%3").arg(color).arg(width).arg(height);
     return RunFFmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source,
                       QStringLiteral("-frames:v"), QStringLiteral("1"), path});
+}
+
+bool WriteFile(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString ProgramDir() {

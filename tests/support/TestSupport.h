@@ -23,6 +23,11 @@ bool MakeTone(const QString& path, double seconds, int sampleRate = 44100, int c
 bool MakePicture(const QString& path, int width = 64, int height = 64,
                  const QString& color = QStringLiteral("red"));
 
+// Writes a whole file, creating its folder; false when it cannot be written.
+bool WriteFile(const QString& path, const QByteArray& data);
+// A whole file's bytes; empty when it cannot be read.
+QByteArray ReadFile(const QString& path);
+
 // The folder of the built executables (coverstamp, velmo-convert) and data files.
 QString ProgramDir();
 
