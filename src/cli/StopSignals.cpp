@@ -31,11 +31,15 @@ TStopSignals::TStopSignals(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // The ffmpeg children have process groups of their own, so a closed terminal
+    // reaches only us; it must stop them as Ctrl+C does.
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 TStopSignals::~TStopSignals() {
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
     delete FNotifier;
     for (int& fd : signalPipe) {
         if (fd >= 0)

@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a Qt signal on the main thread: the handler only
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the main thread: the handler only
 // writes the signal number into a pipe, which the event loop reads.
 class TStopSignals : public QObject {
     Q_OBJECT

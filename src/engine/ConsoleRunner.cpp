@@ -11,7 +11,9 @@
 
 namespace {
 
-// Runs in the child between fork and exec, so only raw system calls are made.
+// The functions below run in the child between fork and exec, so only raw
+// system calls are made.
+
 // The converter must not slow down the desktop: lowest processor priority and
 // the idle I/O class.
 void LowerChildPriority() {
@@ -20,6 +22,19 @@ void LowerChildPriority() {
     constexpr long IoprioClassShift = 13;
     ::syscall(SYS_setpriority, PRIO_PROCESS, 0, 19);
     ::syscall(SYS_ioprio_set, IoprioWhoProcess, 0, IoprioClassIdle << IoprioClassShift);
+}
+
+// A terminal's Ctrl+C goes to its whole foreground process group. ffmpeg would
+// take it as its own order to finish the file and exit with an error, racing
+// our Stop: a stopped file could end up as failed, or the next file could start.
+// In a group of its own the child hears only from us.
+void LeaveParentProcessGroup() {
+    ::setpgid(0, 0);
+}
+
+void PrepareIdleChild() {
+    LeaveParentProcessGroup();
+    LowerChildPriority();
 }
 
 // A child killed by a signal it did not ask for must never read as success.
@@ -73,8 +88,7 @@ bool TConsoleRunner::Run() {
     const QString directory = CurrentDirectory.trimmed();
     if (!directory.isEmpty())
         FProcess->setWorkingDirectory(directory);
-    if (IdlePriority)
-        FProcess->setChildProcessModifier(LowerChildPriority);
+    FProcess->setChildProcessModifier(IdlePriority ? PrepareIdleChild : LeaveParentProcessGroup);
     connect(FProcess, &QProcess::readyReadStandardOutput, this, &TConsoleRunner::ReadAvailable);
     connect(FProcess, &QProcess::finished, this, &TConsoleRunner::ProcessFinished);
     connect(FProcess, &QProcess::errorOccurred, this, &TConsoleRunner::ProcessError);

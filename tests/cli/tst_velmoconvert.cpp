@@ -5,7 +5,9 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
+#include <unistd.h>
 
 // velmo-convert end to end: the real program on sources made here, with its own
 // settings folder, checked with ffprobe.
@@ -84,6 +86,16 @@ class TestVelmoConvert : public QObject {
                 children << pid;
         }
         return children;
+    }
+
+    // Alive and not yet a zombie waiting for its parent.
+    static bool running(qint64 pid) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        return close >= 0 && line.size() > close + 2 && line.at(close + 2) != 'Z';
     }
 
 private slots:
@@ -302,19 +314,31 @@ private slots:
     }
 
     // Ctrl+C stops as "Stop" does: every ffmpeg ends, unfinished files go or stay.
+    // A terminal sends its Ctrl+C, or its hang-up when closed, to the whole
+    // foreground process group; the ffmpegs must still end by our hand, not by
+    // their own reaction to the signal.
     void interruptStopsTheRun_data() {
         QTest::addColumn<bool>("deleteUnfinished");
-        QTest::newRow("delete unfinished") << true;
-        QTest::newRow("keep unfinished") << false;
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<bool>("wholeGroup");
+        QTest::newRow("SIGINT, delete unfinished") << true << int(SIGINT) << false;
+        QTest::newRow("SIGINT, keep unfinished") << false << int(SIGINT) << false;
+        QTest::newRow("SIGTERM, delete unfinished") << true << int(SIGTERM) << false;
+        QTest::newRow("terminal Ctrl+C, keep unfinished") << false << int(SIGINT) << true;
+        QTest::newRow("terminal closed, delete unfinished") << true << int(SIGHUP) << true;
     }
     void interruptStopsTheRun() {
         QFETCH(bool, deleteUnfinished);
+        QFETCH(int, signalNumber);
+        QFETCH(bool, wholeGroup);
         const QString source = path(QStringLiteral("long.flac"));
         if (!QFileInfo::exists(source))
             QVERIFY(TestSupport::MakeTone(source, 900));
-        const QString out = path(deleteUnfinished ? QStringLiteral("int-del") : QStringLiteral("int-keep"));
+        const QString out = path(QStringLiteral("interrupt/") + QString::fromLatin1(QTest::currentDataTag()));
         QProcess process;
         process.setProcessEnvironment(environment());
+        // Its own process group, as a shell's job control gives a foreground job.
+        process.setChildProcessModifier([] { ::setpgid(0, 0); });
         process.start(
             program(),
             {QStringLiteral("-o"), out, QStringLiteral("-f"), QStringLiteral("flac"), QStringLiteral("-q"),
@@ -328,7 +352,19 @@ private slots:
         // Both have begun writing their (hidden, temporary) output files.
         const QDir formatFolder(out + QStringLiteral("/FLAC"));
         QTRY_COMPARE_WITH_TIMEOUT(formatFolder.entryList(QDir::Files | QDir::Hidden).size(), 2, 20000);
-        ::kill(pid_t(process.processId()), SIGINT);
+        const pid_t pid = pid_t(process.processId());
+        if (wholeGroup) {
+            // Held still while the signal goes out, so that an ffmpeg that took it
+            // would have ended on its own before the converter could act.
+            ::kill(pid, SIGSTOP);
+            ::kill(-pid, signalNumber);
+            QTest::qWait(1500);
+            const bool allRunning = std::all_of(children.cbegin(), children.cend(), running);
+            ::kill(pid, SIGCONT);
+            QVERIFY2(allRunning, "an ffmpeg ended on the terminal's signal");
+        } else {
+            ::kill(pid, signalNumber);
+        }
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 130);
