@@ -4,7 +4,9 @@
 #include "logging/Log.h"
 
 #include <QMetaObject>
+#include <csignal>
 #include <exception>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -32,9 +34,14 @@ void LeaveParentProcessGroup() {
     ::setpgid(0, 0);
 }
 
-void PrepareIdleChild() {
-    LeaveParentProcessGroup();
-    LowerChildPriority();
+// Out of our group, a child no longer dies with us when we are killed outright
+// or crash; it would convert on, unseen, into a file nobody renames. The kernel
+// kills it when the thread that started it ends, which for a runner is its
+// owner's thread: that thread outlives every child it waits for.
+void DieWithParent(pid_t parent) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) // the parent ended before the line above
+        ::_exit(127);
 }
 
 // A child killed by a signal it did not ask for must never read as success.
@@ -88,7 +95,12 @@ bool TConsoleRunner::Run() {
     const QString directory = CurrentDirectory.trimmed();
     if (!directory.isEmpty())
         FProcess->setWorkingDirectory(directory);
-    FProcess->setChildProcessModifier(IdlePriority ? PrepareIdleChild : LeaveParentProcessGroup);
+    FProcess->setChildProcessModifier([idle = IdlePriority, parent = ::getpid()] {
+        LeaveParentProcessGroup();
+        DieWithParent(parent);
+        if (idle)
+            LowerChildPriority();
+    });
     connect(FProcess, &QProcess::readyReadStandardOutput, this, &TConsoleRunner::ReadAvailable);
     connect(FProcess, &QProcess::finished, this, &TConsoleRunner::ProcessFinished);
     connect(FProcess, &QProcess::errorOccurred, this, &TConsoleRunner::ProcessError);

@@ -369,9 +369,7 @@ private slots:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 130);
         for (qint64 child : children)
-            QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(child)) ||
-                         !QFile(QStringLiteral("/proc/%1/stat").arg(child)).exists(),
-                     "an ffmpeg outlived the run");
+            QVERIFY2(!running(child), "an ffmpeg outlived the run");
         const QStringList files =
             QDir(out + QStringLiteral("/FLAC")).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
         if (deleteUnfinished)
@@ -380,6 +378,29 @@ private slots:
             QCOMPARE(files.size(), 2);
         const QString output = QString::fromUtf8(process.readAllStandardOutput());
         QCOMPARE(output.count(QStringLiteral("Stopped by user: ")), 2);
+    }
+
+    // Killed outright, the converter cannot stop anything; its ffmpegs must not
+    // convert on, unseen. Silenced ones never write to the broken pipe that would
+    // otherwise end them.
+    void killedConverterTakesItsFFmpegsAlong() {
+        const QString source = path(QStringLiteral("long.flac"));
+        if (!QFileInfo::exists(source))
+            QVERIFY(TestSupport::MakeTone(source, 900));
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(program(),
+                      {QStringLiteral("-o"), path(QStringLiteral("killed")), QStringLiteral("-f"),
+                       QStringLiteral("flac"), QStringLiteral("-q"), QStringLiteral("12"),
+                       QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("--custom-params"),
+                       QStringLiteral("-nostats -loglevel quiet"), source, source});
+        QVERIFY(process.waitForStarted());
+        QList<qint64> children;
+        QTRY_VERIFY_WITH_TIMEOUT((children = childFFmpegs(process.processId())).size() == 2, 20000);
+        process.kill();
+        QVERIFY(process.waitForFinished(10000));
+        for (qint64 child : children)
+            QTRY_VERIFY2_WITH_TIMEOUT(!running(child), "an ffmpeg outlived the killed converter", 10000);
     }
 
     void missingFFmpeg() {
