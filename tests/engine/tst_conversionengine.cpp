@@ -5,8 +5,8 @@
 #include <QtTest>
 
 // The batch run with real encoder slots: the shared queue, the counters, the
-// result and Stop. ffmpeg is the real one, or a fake that never ends when a test
-// needs a file still converting.
+// result, the load and Stop. ffmpeg is the real one, or a fake that never ends
+// when a test needs a file still converting or a fixed speed to sum.
 class TestConversionEngine : public QObject {
     Q_OBJECT
 
@@ -48,6 +48,15 @@ class TestConversionEngine : public QObject {
         engine.SetBackendOutputFolder(QDir::tempPath());
     }
 
+    // A stand-in for ffmpeg; empty when it could not be made.
+    QString script(const QString& name, const QByteArray& text) const {
+        const QString file = path(name);
+        if (!TestSupport::WriteFile(file, text) ||
+            !QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ExeOwner))
+            return QString();
+        return file;
+    }
+
     static QString realFFmpeg() { return QStandardPaths::findExecutable(QStringLiteral("ffmpeg")); }
 
 private slots:
@@ -55,12 +64,8 @@ private slots:
         QVERIFY(FFolder.isValid());
         QVERIFY(!realFFmpeg().isEmpty());
         qputenv("XDG_CONFIG_HOME", FFolder.path().toUtf8());
-        FSlowFFmpeg = path(QStringLiteral("slow-ffmpeg"));
-        QFile script(FSlowFFmpeg);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nexec sleep 60\n");
-        script.close();
-        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        FSlowFFmpeg = script(QStringLiteral("slow-ffmpeg"), "#!/bin/sh\nexec sleep 60\n");
+        QVERIFY(!FSlowFFmpeg.isEmpty());
     }
 
     // Slots take the queue strictly in list order; spare slots stay idle.
@@ -168,6 +173,34 @@ private slots:
         QCOMPARE(engine.Progress().TotalFailedCount(), 0);
         QCOMPARE(engine.State(), TConversionEngine::TState::Idle);
         QCOMPARE(engine.LogItems().last().Msg, QStringLiteral("Encoding stopped by user."));
+    }
+
+    // The load the run shows is read off the running slots: two converters that
+    // each report 1.5x and keep a processor busy make 3.00x together and some CPU.
+    void loadIsSummedOverRunningSlots() {
+        const QString busyFFmpeg = script(
+            QStringLiteral("busy-ffmpeg"),
+            "#!/bin/sh\n"
+            "while :; do\n"
+            "  printf 'size=       1kB time=00:00:01.00 bitrate=   8.0kbits/s speed= 1.5x    \\r' >&2\n"
+            "  i=0; while [ $i -lt 20000 ]; do i=$((i+1)); done\n"
+            "done\n");
+        QVERIFY(!busyFFmpeg.isEmpty());
+        TConversionEngine engine;
+        prepare(engine, busyFFmpeg);
+        engine.AppendMediaFile(makeSource(QStringLiteral("tone0.flac"), 1));
+        engine.AppendMediaFile(makeSource(QStringLiteral("tone1.flac"), 1));
+
+        TSlotLoad load;
+        connect(&engine, &TConversionEngine::LoadChanged, this,
+                [&](const TSlotLoad& latest) { load = latest; });
+        QVERIFY(engine.StartConversion(settings(2, QStringLiteral("load"))));
+        QTRY_COMPARE_WITH_TIMEOUT(load.Speed, 3.0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(load.CPUUsage > 0, 10000);
+        QCOMPARE_LE(load.CPUUsage, 100.0f);
+        QSignalSpy stopped(&engine, &TConversionEngine::RunStopped);
+        engine.Stop();
+        QVERIFY(stopped.wait(20000));
     }
 
     // A stop that leaves files unconverted: they keep "Ready" and no result comes.
