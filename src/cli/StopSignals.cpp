@@ -10,6 +10,10 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
+// SIGHUP too: the ffmpeg children have process groups of their own, so a closed
+// terminal reaches only us, and we must stop them as Ctrl+C does.
+constexpr int StopSignalNumbers[] = {SIGINT, SIGTERM, SIGHUP};
+
 void onSignal(int signalNumber) {
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
@@ -29,17 +33,13 @@ TStopSignals::TStopSignals(QObject* parent) : QObject(parent) {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    // The ffmpeg children have process groups of their own, so a closed terminal
-    // reaches only us; it must stop them as Ctrl+C does.
-    ::sigaction(SIGHUP, &action, nullptr);
+    for (const int signalNumber : StopSignalNumbers)
+        ::sigaction(signalNumber, &action, nullptr);
 }
 
 TStopSignals::~TStopSignals() {
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
-    ::signal(SIGHUP, SIG_DFL);
+    for (const int signalNumber : StopSignalNumbers)
+        ::signal(signalNumber, SIG_DFL);
     delete FNotifier;
     for (int& fd : signalPipe) {
         if (fd >= 0)

@@ -63,6 +63,27 @@ class TestVelmoConvert : public QObject {
         return text;
     }
 
+    // A process as /proc/PID/stat shows it; an empty name when it is gone.
+    struct TProcessStat {
+        QByteArray Name;
+        char State = 0;
+        qint64 Parent = 0;
+    };
+    static TProcessStat processStat(qint64 pid) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return {};
+        // The name, in parentheses, may hold blanks: the fields after it are
+        // found from the last ")".
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (open < 0 || close < open || fields.size() < 2 || fields.at(0).isEmpty())
+            return {};
+        return {line.mid(open + 1, close - open - 1), fields.at(0).at(0), fields.at(1).toLongLong()};
+    }
+
     // The ffmpeg processes whose parent is the given process.
     static QList<qint64> childFFmpegs(qint64 parent) {
         QList<qint64> children;
@@ -72,17 +93,8 @@ class TestVelmoConvert : public QObject {
             const qint64 pid = entry.toLongLong(&isPid);
             if (!isPid)
                 continue;
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            const QByteArray line = stat.readAll();
-            const qsizetype close = line.lastIndexOf(')');
-            const qsizetype open = line.indexOf('(');
-            if (close < 0 || open < 0)
-                continue;
-            const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-            if (fields.size() > 1 && fields.at(1).toLongLong() == parent &&
-                line.mid(open + 1, close - open - 1) == "ffmpeg")
+            const TProcessStat stat = processStat(pid);
+            if (stat.Parent == parent && stat.Name == "ffmpeg")
                 children << pid;
         }
         return children;
@@ -90,12 +102,16 @@ class TestVelmoConvert : public QObject {
 
     // Alive and not yet a zombie waiting for its parent.
     static bool running(qint64 pid) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            return false;
-        const QByteArray line = stat.readAll();
-        const qsizetype close = line.lastIndexOf(')');
-        return close >= 0 && line.size() > close + 2 && line.at(close + 2) != 'Z';
+        const TProcessStat stat = processStat(pid);
+        return !stat.Name.isEmpty() && stat.State != 'Z';
+    }
+
+    // A 15-minute source, long enough to be stopped while it converts.
+    QString longSource() const {
+        const QString source = path(QStringLiteral("long.flac"));
+        if (!QFileInfo::exists(source) && !TestSupport::MakeTone(source, 900))
+            return QString();
+        return source;
     }
 
 private slots:
@@ -331,9 +347,8 @@ private slots:
         QFETCH(bool, deleteUnfinished);
         QFETCH(int, signalNumber);
         QFETCH(bool, wholeGroup);
-        const QString source = path(QStringLiteral("long.flac"));
-        if (!QFileInfo::exists(source))
-            QVERIFY(TestSupport::MakeTone(source, 900));
+        const QString source = longSource();
+        QVERIFY(!source.isEmpty());
         const QString out = path(QStringLiteral("interrupt/") + QString::fromLatin1(QTest::currentDataTag()));
         QProcess process;
         process.setProcessEnvironment(environment());
@@ -384,9 +399,8 @@ private slots:
     // convert on, unseen. Silenced ones never write to the broken pipe that would
     // otherwise end them.
     void killedConverterTakesItsFFmpegsAlong() {
-        const QString source = path(QStringLiteral("long.flac"));
-        if (!QFileInfo::exists(source))
-            QVERIFY(TestSupport::MakeTone(source, 900));
+        const QString source = longSource();
+        QVERIFY(!source.isEmpty());
         QProcess process;
         process.setProcessEnvironment(environment());
         process.start(program(),

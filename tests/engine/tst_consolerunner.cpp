@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "engine/ConsoleLineAssembler.h"
 #include "engine/ConsoleRunner.h"
 
@@ -249,11 +250,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("with blank")));
         const QString script = dir.filePath(QStringLiteral("with blank/tool"));
-        QFile file(script);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n[ \"$1\" = \"a b\" ] && exit 7\nexit 1\n");
-        file.close();
-        QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
+        QVERIFY(TestSupport::WriteScript(script, "#!/bin/sh\n[ \"$1\" = \"a b\" ] && exit 7\nexit 1\n"));
         QCOMPARE(RunAndWait(u'"' + script + QStringLiteral("\" \"a b\"")), 7u);
     }
 

@@ -48,15 +48,6 @@ class TestConversionEngine : public QObject {
         engine.SetBackendOutputFolder(QDir::tempPath());
     }
 
-    // A stand-in for ffmpeg; empty when it could not be made.
-    QString script(const QString& name, const QByteArray& text) const {
-        const QString file = path(name);
-        if (!TestSupport::WriteFile(file, text) ||
-            !QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ExeOwner))
-            return QString();
-        return file;
-    }
-
     static QString realFFmpeg() { return QStandardPaths::findExecutable(QStringLiteral("ffmpeg")); }
 
 private slots:
@@ -64,8 +55,8 @@ private slots:
         QVERIFY(FFolder.isValid());
         QVERIFY(!realFFmpeg().isEmpty());
         qputenv("XDG_CONFIG_HOME", FFolder.path().toUtf8());
-        FSlowFFmpeg = script(QStringLiteral("slow-ffmpeg"), "#!/bin/sh\nexec sleep 60\n");
-        QVERIFY(!FSlowFFmpeg.isEmpty());
+        FSlowFFmpeg = path(QStringLiteral("slow-ffmpeg"));
+        QVERIFY(TestSupport::WriteScript(FSlowFFmpeg, "#!/bin/sh\nexec sleep 60\n"));
     }
 
     // Slots take the queue strictly in list order; spare slots stay idle.
@@ -178,14 +169,14 @@ private slots:
     // The load the run shows is read off the running slots: two converters that
     // each report 1.5x and keep a processor busy make 3.00x together and some CPU.
     void loadIsSummedOverRunningSlots() {
-        const QString busyFFmpeg = script(
-            QStringLiteral("busy-ffmpeg"),
+        const QString busyFFmpeg = path(QStringLiteral("busy-ffmpeg"));
+        QVERIFY(TestSupport::WriteScript(
+            busyFFmpeg,
             "#!/bin/sh\n"
             "while :; do\n"
             "  printf 'size=       1kB time=00:00:01.00 bitrate=   8.0kbits/s speed= 1.5x    \\r' >&2\n"
             "  i=0; while [ $i -lt 20000 ]; do i=$((i+1)); done\n"
-            "done\n");
-        QVERIFY(!busyFFmpeg.isEmpty());
+            "done\n"));
         TConversionEngine engine;
         prepare(engine, busyFFmpeg);
         engine.AppendMediaFile(makeSource(QStringLiteral("tone0.flac"), 1));

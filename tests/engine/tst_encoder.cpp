@@ -95,13 +95,7 @@ QString ReadText(const QString& path) {
 }
 
 QString WriteScript(const QString& path, const QByteArray& body) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write("#!/bin/sh\n" + body + "\n");
-    file.close();
-    file.setPermissions(file.permissions() | QFile::ExeOwner);
-    return path;
+    return TestSupport::WriteScript(path, "#!/bin/sh\n" + body + "\n") ? path : QString();
 }
 
 } // namespace

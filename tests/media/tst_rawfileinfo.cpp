@@ -137,11 +137,7 @@ private slots:
 
     void stopEndsTheTool() {
         const QString slowTool = FDir.filePath(QStringLiteral("slow-probe"));
-        QFile script(slowTool);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\nexec sleep 60\n");
-        script.close();
-        QVERIFY(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+        QVERIFY(TestSupport::WriteScript(slowTool, "#!/bin/sh\nexec sleep 60\n"));
         TRawFileInfoProcess process(slowTool);
         QSignalSpy finished(&process, &TRawFileInfoProcess::Finished);
         process.Start(FMp3WithCover);

@@ -59,6 +59,11 @@ bool WriteFile(const QString& path, const QByteArray& data) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
+bool WriteScript(const QString& path, const QByteArray& text) {
+    return WriteFile(path, text) &&
+           QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+}
+
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -25,6 +25,8 @@ bool MakePicture(const QString& path, int width = 64, int height = 64,
 
 // Writes a whole file, creating its folder; false when it cannot be written.
 bool WriteFile(const QString& path, const QByteArray& data);
+// Writes a whole file and lets its owner run it: a stand-in for a tool.
+bool WriteScript(const QString& path, const QByteArray& text);
 // A whole file's bytes; empty when it cannot be read.
 QByteArray ReadFile(const QString& path);
 
