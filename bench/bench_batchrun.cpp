@@ -6,7 +6,7 @@
 // when it is installed. Prints wall times and ratios.
 
 #include "TestSupport.h"
-#include "engine/CommandLineSplit.h"
+#include "base/CommandLineSplit.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 // main thread. Baseline: 100 MB/s, far more than ffmpeg processes write; the
 // figure must stay well above it so that parsing never slows a run.
 
-#include "engine/ConsoleLineAssembler.h"
+#include "base/ConsoleLineAssembler.h"
 #include "engine/FFMpegProgressParser.h"
 
 #include <QCoreApplication>

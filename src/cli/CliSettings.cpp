@@ -1,7 +1,7 @@
 #include "cli/CliSettings.h"
 
-#include "engine/EncodingProfileBuilder.h"
-#include "settings/AdvancedSettings.h"
+#include "model/EncodingProfileBuilder.h"
+#include "settings/AdvancedSettingsFile.h"
 #include "settings/MainSettings.h"
 #include "settings/ProgramSettings.h"
 

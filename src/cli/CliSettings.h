@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/CliOptions.h"
-#include "engine/CodecPanelPositions.h"
 #include "engine/MediaFileAdder.h"
-#include "engine/RunSettings.h"
+#include "model/CodecPanelPositions.h"
+#include "model/RunSettings.h"
 
 #include <optional>
 

@@ -2,21 +2,21 @@
 // the command line. Defaults come from the user's stored settings; options
 // override them for this run and are never written back.
 
+#include "base/Log.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSettings.h"
 #include "cli/StatusPrinter.h"
 #include "cli/StopSignals.h"
-#include "engine/CodecTable.h"
 #include "engine/ConversionEngine.h"
 #include "engine/MediaFileAdder.h"
-#include "engine/ProgramStartup.h"
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
-#include "settings/AdvancedSettings.h"
+#include "engine/OutputPath.h"
+#include "model/CodecTable.h"
+#include "settings/AdvancedSettingsFile.h"
 #include "settings/LanguageCodes.h"
 #include "settings/MainSettings.h"
 #include "settings/ProfileManager.h"
 #include "settings/ProgramSettings.h"
+#include "system/ProgramStartup.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

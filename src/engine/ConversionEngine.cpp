@@ -1,8 +1,8 @@
 #include "engine/ConversionEngine.h"
 
+#include "base/TextFormat.h"
 #include "engine/Encoder.h"
 #include "engine/FFmpegCommandLineGenerator.h"
-#include "engine/TextHelpers.h"
 #include "engine/WorkerWait.h"
 
 #include <QCoreApplication>

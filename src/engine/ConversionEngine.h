@@ -1,12 +1,12 @@
 #pragma once
 
+#include "base/Log.h"
 #include "engine/EncoderOwner.h"
-#include "engine/FFmpegCommandLine.h"
 #include "engine/RunProgress.h"
-#include "engine/RunSettings.h"
 #include "engine/SlotLoad.h"
-#include "logging/Log.h"
-#include "media/MediaFile.h"
+#include "model/FFmpegCommandLine.h"
+#include "model/MediaFile.h"
+#include "model/RunSettings.h"
 
 #include <QDateTime>
 #include <QList>

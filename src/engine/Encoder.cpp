@@ -1,10 +1,10 @@
 #include "engine/Encoder.h"
 
-#include "engine/ConsoleRunner.h"
+#include "base/ConsoleRunner.h"
+#include "base/Log.h"
+#include "base/TextFormat.h"
 #include "engine/EncoderOwner.h"
-#include "engine/FFmpegCommandLine.h"
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
+#include "model/FFmpegCommandLine.h"
 
 #include <QDir>
 #include <QFile>

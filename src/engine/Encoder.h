@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/CPUUsage.h"
+#include "base/CPUUsage.h"
 #include "engine/FFMpegProgressParser.h"
 
 #include <QObject>

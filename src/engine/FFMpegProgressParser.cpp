@@ -1,6 +1,6 @@
 #include "engine/FFMpegProgressParser.h"
 
-#include "engine/TextHelpers.h"
+#include "base/TextFormat.h"
 
 #include <algorithm>
 #include <limits>

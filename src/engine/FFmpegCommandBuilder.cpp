@@ -1,7 +1,7 @@
 #include "engine/FFmpegCommandBuilder.h"
 
-#include "engine/CommandLineSplit.h"
-#include "logging/Log.h"
+#include "base/CommandLineSplit.h"
+#include "base/Log.h"
 
 #include <array>
 

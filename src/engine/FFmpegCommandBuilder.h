@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Codecs.h"
+#include "model/Codecs.h"
 
 #include <QString>
 #include <QStringList>

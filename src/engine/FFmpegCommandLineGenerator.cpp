@@ -1,8 +1,9 @@
 #include "engine/FFmpegCommandLineGenerator.h"
 
+#include "base/FileNames.h"
+#include "base/Log.h"
 #include "engine/FFmpegCommandBuilder.h"
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
+#include "engine/OutputPath.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/Codecs.h"
-#include "engine/FFmpegCommandLine.h"
-#include "media/MediaFile.h"
-#include "settings/AdvancedSettings.h"
+#include "model/AdvancedSettings.h"
+#include "model/Codecs.h"
+#include "model/FFmpegCommandLine.h"
+#include "model/MediaFile.h"
 
 #include <QList>
 #include <QMutex>

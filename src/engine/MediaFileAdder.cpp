@@ -1,9 +1,10 @@
 #include "engine/MediaFileAdder.h"
 
+#include "base/FileNames.h"
+#include "base/Log.h"
+#include "base/TextFormat.h"
 #include "engine/ConversionEngine.h"
-#include "engine/TextHelpers.h"
 #include "engine/WorkerWait.h"
-#include "logging/Log.h"
 #include "media/FileInfoThread.h"
 #include "media/FileListThread.h"
 

@@ -1,6 +1,6 @@
 #include "engine/RunProgress.h"
 
-#include "engine/TextHelpers.h"
+#include "base/TextFormat.h"
 
 void TRunProgress::Reset(qint32 commandLineCount, qint64 totalListTime) {
     *this = TRunProgress();

@@ -1,7 +1,7 @@
 #include "media/FileInfoThread.h"
 
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
+#include "base/Log.h"
+#include "base/TextFormat.h"
 #include "media/FFDecoder.h"
 
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/MediaFile.h"
+#include "model/MediaFile.h"
 
 #include <QList>
 #include <QObject>

@@ -1,7 +1,7 @@
 #include "media/FileListThread.h"
 
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
+#include "base/FileNames.h"
+#include "base/Log.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

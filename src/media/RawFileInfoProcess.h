@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ConsoleRunner.h"
+#include "base/ConsoleRunner.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "settings/IniStore.h"
 
-#include "logging/Log.h"
+#include "base/Log.h"
 
 #include <QDir>
 #include <QFile>

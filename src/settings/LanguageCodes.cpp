@@ -1,7 +1,7 @@
 #include "settings/LanguageCodes.h"
 
-#include "logging/Log.h"
-#include "settings/AppPaths.h"
+#include "base/AppPaths.h"
+#include "base/Log.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "settings/MainSettings.h"
 
-#include "logging/Log.h"
+#include "base/Log.h"
 #include "settings/IniStore.h"
 
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/CodecPanelPositions.h"
+#include "model/CodecPanelPositions.h"
 
 #include <QString>
 

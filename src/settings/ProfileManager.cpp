@@ -1,7 +1,8 @@
 #include "settings/ProfileManager.h"
 
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
+#include "base/FileNames.h"
+#include "base/Log.h"
+#include "base/TextFormat.h"
 #include "settings/IniStore.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "settings/ProgramSettings.h"
 
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
-#include "settings/AppPaths.h"
+#include "base/AppPaths.h"
+#include "base/FileNames.h"
+#include "base/Log.h"
 #include "settings/IniStore.h"
 
 #include <QDir>
@@ -10,6 +10,14 @@
 #include <QThread>
 
 #include <algorithm>
+
+int GetThreadCountCeiling(int count) {
+    for (const int ceiling : {1, 2, 4, 8, 12, 32}) {
+        if (ceiling >= count)
+            return ceiling;
+    }
+    return 32;
+}
 
 namespace {
 

@@ -32,6 +32,9 @@ QString SettingsFilePath();
 // The documents folder followed by "VelmoAudio/".
 QString DefaultOutputFolder();
 
+// The first of 1, 2, 4, 8, 12, 32 that is not below the count; 32 above that.
+int GetThreadCountCeiling(int count);
+
 // The upper bound of the thread count on this machine (GetThreadCountCeiling of
 // its logical processors); the lower bound is 1.
 int MachineThreadCountCeiling();

@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 #include "engine/ConversionEngine.h"
-#include "engine/TextHelpers.h"
 
 #include <QtTest>
 

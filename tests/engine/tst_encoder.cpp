@@ -1,9 +1,9 @@
 #include "TestSupport.h"
+#include "base/AppPaths.h"
+#include "base/Log.h"
 #include "engine/Encoder.h"
 #include "engine/EncoderOwner.h"
-#include "engine/FFmpegCommandLine.h"
-#include "logging/Log.h"
-#include "settings/AppPaths.h"
+#include "model/FFmpegCommandLine.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
+#include "base/FileNames.h"
+#include "base/Log.h"
 #include "engine/FFmpegCommandLineGenerator.h"
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
 
 #include <QDir>
 #include <QFile>

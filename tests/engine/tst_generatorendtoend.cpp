@@ -3,10 +3,10 @@
 // codec panel's table, so every list entry the panel offers is exercised.
 
 #include "TestSupport.h"
-#include "engine/CodecPanelPositions.h"
-#include "engine/CodecTable.h"
-#include "engine/EncodingProfileBuilder.h"
 #include "engine/FFmpegCommandLineGenerator.h"
+#include "model/CodecPanelPositions.h"
+#include "model/CodecTable.h"
+#include "model/EncodingProfileBuilder.h"
 
 #include <QDir>
 #include <QFile>

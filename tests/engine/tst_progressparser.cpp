@@ -1,4 +1,4 @@
-#include "engine/CPUUsage.h"
+#include "base/CPUUsage.h"
 #include "engine/FFMpegProgressParser.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "logging/Log.h"
+#include "base/Log.h"
 #include "settings/IniStore.h"
 
 #include "TestSupport.h"

@@ -1,5 +1,5 @@
-#include "engine/EncodingProfileBuilder.h"
-#include "logging/Log.h"
+#include "base/Log.h"
+#include "model/EncodingProfileBuilder.h"
 #include "settings/IniStore.h"
 #include "settings/ProfileManager.h"
 

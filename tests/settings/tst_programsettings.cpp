@@ -1,5 +1,5 @@
-#include "engine/TextHelpers.h"
-#include "logging/Log.h"
+
+#include "base/Log.h"
 #include "settings/IniStore.h"
 #include "settings/LanguageCodes.h"
 #include "settings/MainSettings.h"

@@ -1,0 +1,72 @@
+#include "base/AppPaths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QSysInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace AppPaths {
+
+QString DataFolder() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("VelmoAudio"));
+}
+
+QString BackendOutputFolder() {
+    return QDir(DataFolder()).filePath(QStringLiteral("BackendOutput"));
+}
+
+QString UserProfilesFolder() {
+    return QDir(DataFolder()).filePath(QStringLiteral("Profiles"));
+}
+
+QString ProgramFolder() {
+    return QCoreApplication::applicationDirPath();
+}
+
+QString CoverstampPath() {
+    return QDir(ProgramFolder()).filePath(QStringLiteral("coverstamp"));
+}
+
+namespace {
+
+bool ensurePrivateFolder(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        return false;
+    if ((info.st_mode & 0777) != 0700 && ::chmod(native.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+
+} // namespace
+
+QString TempCoverArtFolder() {
+    const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtimeDir.isEmpty() && QFileInfo(runtimeDir).isDir()) {
+        const QString path = QDir(runtimeDir).filePath(QStringLiteral("VelmoTempCoverArt"));
+        if (ensurePrivateFolder(path))
+            return path;
+    }
+    const QString path =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("VelmoTempCoverArt-%1").arg(::getuid()));
+    return ensurePrivateFolder(path) ? path : QString();
+}
+
+QString FindTool(const QString& name) {
+    const QString bits = QSysInfo::WordSize == 64 ? QStringLiteral("64") : QStringLiteral("32");
+    const QString bundled = QDir(ProgramFolder()).filePath(QStringLiteral("ffmpeg/%1/%2").arg(bits, name));
+    const QFileInfo info(bundled);
+    if (info.isFile() && info.isExecutable())
+        return bundled;
+    return QStandardPaths::findExecutable(name);
+}
+
+} // namespace AppPaths

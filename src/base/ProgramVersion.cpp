@@ -1,0 +1,7 @@
+#include "base/ProgramVersion.h"
+
+#include <QFileInfo>
+
+QString GetFileVersionBuild(const QString& path) {
+    return QFileInfo::exists(path) ? QStringLiteral(VELMO_BUILD_NUMBER) : QString();
+}

@@ -1,0 +1,51 @@
+#include "system/StartupCleanup.h"
+
+#include "base/FileNames.h"
+#include "base/Log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace StartupCleanup {
+
+namespace {
+
+void removeFile(const QFileInfo& file, const QString& location) {
+    QFile handle(file.absoluteFilePath());
+    if (!handle.remove())
+        LogException(location, handle.errorString());
+}
+
+} // namespace
+
+void ClearOldBackendOutputs(const QString& backendOutputFolder) {
+    ClearOldBackendOutputs(backendOutputFolder, QDateTime::currentDateTime());
+}
+
+void ClearOldBackendOutputs(const QString& backendOutputFolder, const QDateTime& now) {
+    const QDir folder(backendOutputFolder);
+    if (backendOutputFolder.isEmpty() || !folder.exists())
+        return;
+    const QFileInfoList files = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& file : files) {
+        if (file.suffix().toLower() != QLatin1String("txt"))
+            continue;
+        if (IsOlderThanDays(file.absoluteFilePath(), 7, now))
+            removeFile(file, QStringLiteral("ClearOldBackendOutputs"));
+    }
+}
+
+void ClearTempCoverArtFiles(const QString& tempCoverArtFolder, const QDateTime& modifiedBefore) {
+    const QDir folder(tempCoverArtFolder);
+    if (tempCoverArtFolder.isEmpty() || !folder.exists())
+        return;
+    const QFileInfoList files = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& file : files) {
+        if (modifiedBefore.isValid() && file.lastModified() >= modifiedBefore)
+            continue;
+        removeFile(file, QStringLiteral("ClearTempCoverArtFiles"));
+    }
+}
+
+} // namespace StartupCleanup

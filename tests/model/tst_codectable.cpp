@@ -1,0 +1,113 @@
+#include "model/CodecPanelPositions.h"
+#include "model/CodecTable.h"
+
+#include <QtTest>
+
+namespace {
+QStringList texts(std::initializer_list<const char*> items) {
+    QStringList list;
+    for (const char* item : items)
+        list.append(QString::fromLatin1(item));
+    return list;
+}
+} // namespace
+
+// The panel is filled from this table; a wrong entry shows the user a list
+// ffmpeg cannot honour or selects the wrong default at first start.
+class TestCodecTable : public QObject {
+    Q_OBJECT
+private slots:
+    void everyCodecOnceInOrder() {
+        const TCodecTable table = BuildCodecTable();
+        QCOMPARE(table.size(), OutputCodecCount);
+        for (int i = 0; i < table.size(); ++i)
+            QCOMPARE(int(table[i].FCodecId), i);
+        QCOMPARE(FormatListTexts(), texts({"Mpeg-1 Audio Layer III (.mp3)", "Advandec Audio Coding (.m4a)",
+                                           "Ogg Vorbis (.ogg)", "Opus Codec (.opus)",
+                                           "Windows Media Audio (.wma)", "Free Lossless Audio Codec (.flac)",
+                                           "Apple Lossless Codec (.m4a)", "PCM Audio (.wav)"}));
+    }
+
+    void listsAndDefaults_data() {
+        QTest::addColumn<int>("codec");
+        QTest::addColumn<QStringList>("methods");
+        QTest::addColumn<QStringList>("sampleRates");
+        QTest::addColumn<QStringList>("qualities");
+        QTest::addColumn<bool>("hasBitrates");
+        QTest::addColumn<bool>("hasBitDepths");
+        // The texts shown at the default positions: method, bit rate, sample rate, quality, channel.
+        QTest::addColumn<QStringList>("shownDefaults");
+
+        const QStringList setA = texts({"Original", "48000", "44100", "32000", "22050", "16000"});
+        const QStringList setB = setA + texts({"11025", "8000"});
+        const QStringList setC =
+            texts({"Original", "96000", "48000", "44100", "32000", "22050", "16000", "11025", "8000"});
+        QStringList aacQualities;
+        for (int i = 1; i <= 22; ++i)
+            aacQualities.append(QString::number(i));
+
+        QTest::newRow("mp3") << int(ocMP3) << texts({"CBR", "Quality"}) << setA
+                             << texts({"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}) << true << false
+                             << texts({"CBR", "128", "44100", "5", "Stereo"});
+        QTest::newRow("aac") << int(ocAAC) << texts({"CBR", "Quality"}) << setB << aacQualities << true
+                             << false << texts({"CBR", "112", "44100", "1", "Stereo"});
+        QTest::newRow("ogg") << int(ocOGG) << texts({"CBR", "Quality"}) << setB
+                             << texts({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}) << true << false
+                             << texts({"CBR", "112", "32000", "4", "Stereo"});
+        QTest::newRow("opus") << int(ocOPUS) << texts({"CBR"}) << setB << QStringList() << true << false
+                              << texts({"CBR", "112", "32000", "", "Stereo"});
+        QTest::newRow("wma") << int(ocWMA) << texts({"CBR", "Quality"}) << setB << QStringList() << true
+                             << false << texts({"CBR", "112", "32000", "", "Stereo"});
+        QTest::newRow("flac") << int(ocFLAC) << texts({"Compression"}) << setC
+                              << texts({"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"})
+                              << false << true << texts({"Compression", "", "Original", "0", "Stereo"});
+        QTest::newRow("alac") << int(ocALAC) << texts({"None"}) << setC << QStringList() << false << true
+                              << texts({"None", "", "Original", "", "Stereo"});
+        QTest::newRow("wav") << int(ocWAV) << texts({"None"}) << setC << QStringList() << false << true
+                             << texts({"None", "", "Original", "", "Original"});
+    }
+    void listsAndDefaults() {
+        QFETCH(int, codec);
+        QFETCH(QStringList, methods);
+        QFETCH(QStringList, sampleRates);
+        QFETCH(QStringList, qualities);
+        QFETCH(bool, hasBitrates);
+        QFETCH(bool, hasBitDepths);
+        QFETCH(QStringList, shownDefaults);
+
+        const TCodec entry = BuildCodecTable().at(codec);
+        QCOMPARE(DisplayTexts(entry.FSupportedEncodingTypes), methods);
+        QCOMPARE(DisplayTexts(entry.FSupportedSampleRates), sampleRates);
+        QCOMPARE(entry.FSupportedQualities, qualities);
+        QCOMPARE(DisplayTexts(entry.FSupportedChannels), texts({"Original", "Mono", "Stereo"}));
+        QCOMPARE(entry.FSupportedBitrates,
+                 hasBitrates ? texts({"320", "256", "192", "160", "128", "112", "96", "80", "64", "48", "32"})
+                             : QStringList());
+        QCOMPARE(DisplayTexts(entry.FSupportedBitDepths),
+                 hasBitDepths ? texts({"Original", "16", "24"}) : QStringList());
+        QCOMPARE(entry.FDefaltBitDepthIndex, 0);
+
+        const QStringList shown = {
+            DisplayTexts(entry.FSupportedEncodingTypes).value(entry.FDefaultEncodingTypeIndex),
+            entry.FSupportedBitrates.value(entry.FDefaultBitrateIndex),
+            DisplayTexts(entry.FSupportedSampleRates).value(entry.FDefaultSampleRateIndex),
+            entry.FSupportedQualities.value(entry.FDefaultQualityIndex),
+            DisplayTexts(entry.FSupportedChannels).value(entry.FDefaultChannelIndex)};
+        QCOMPARE(shown, shownDefaults);
+    }
+
+    void defaultPanelPositionsFollowTable() {
+        const TCodecTable table = BuildCodecTable();
+        const TCodecPanelPositions panel = DefaultPanelPositions(table);
+        QCOMPARE(panel.Format, int(ocMP3));
+        QCOMPARE(panel.Page(ocMP3).Bitrate, 4);
+        QCOMPARE(panel.Page(ocOGG).SampleRate, 3);
+        QCOMPARE(panel.Page(ocWAV).Channel, 0);
+        QCOMPARE(panel.Page(ocFLAC).BitDepth, 0);
+        QVERIFY(!panel.OggManagedBitrate);
+        QVERIFY(!panel.OpusVbr);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCodecTable)
+#include "tst_codectable.moc"
