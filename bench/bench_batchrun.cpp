@@ -251,11 +251,15 @@ bool compareSoundconverter(const QStringList& sources, int repetitions) {
                              QStringLiteral("overwrite"), QStringLiteral("-o")}};
     // Overwriting is moot in an empty folder, but should one ever not be empty,
     // neither command may skip a file or write it under another name.
-    Command peer{"soundconverter", soundconverter,
-                 QStringList{QStringLiteral("-b"), QStringLiteral("-j"), QStringLiteral("2"),
-                             QStringLiteral("-f"), QStringLiteral("mp3"), QStringLiteral("-m"),
-                             QStringLiteral("cbr"), QStringLiteral("-q"), QStringLiteral("192"),
-                             QStringLiteral("-e"), QStringLiteral("overwrite"), QStringLiteral("-o")}};
+    // velmo-convert runs its ffmpegs at nice 19 and idle I/O priority; the peer runs
+    // at the same priority, so that other work on the machine slows both alike.
+    Command peer{"soundconverter", QStringLiteral("nice"),
+                 QStringList{QStringLiteral("-n"), QStringLiteral("19"), QStringLiteral("ionice"),
+                             QStringLiteral("-c"), QStringLiteral("3"), soundconverter, QStringLiteral("-b"),
+                             QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("-f"),
+                             QStringLiteral("mp3"), QStringLiteral("-m"), QStringLiteral("cbr"),
+                             QStringLiteral("-q"), QStringLiteral("192"), QStringLiteral("-e"),
+                             QStringLiteral("overwrite"), QStringLiteral("-o")}};
 
     bool allGood = true;
     for (int round = 0; round < repetitions; ++round) {
