@@ -32,7 +32,7 @@
 namespace {
 
 QString program() {
-    return QDir(TestSupport::ProgramDir()).filePath(QStringLiteral("velmo-convert"));
+    return QDir(TestSupport::programDir()).filePath(QStringLiteral("velmo-convert"));
 }
 
 QProcessEnvironment environment(const QString& config) {
@@ -67,7 +67,7 @@ QString xargsInput(const QByteArray& dryRun) {
     for (const QString& line : all) {
         if (!line.startsWith(QStringLiteral("  ")))
             continue; // output paths and "Skipping" lines
-        QStringList arguments = SplitCommandLine(line.trimmed());
+        QStringList arguments = splitCommandLine(line.trimmed());
         arguments.removeFirst(); // the ffmpeg path; xargs is given it
         QStringList quoted;
         for (const QString& argument : arguments)
@@ -202,7 +202,7 @@ QStringList outputProblems(const QString& folder, const QStringList& sources) {
     }
     for (const QString& path : found) {
         const QJsonObject probe =
-            QJsonDocument::fromJson(TestSupport::RunFFprobe({QStringLiteral("-show_entries"),
+            QJsonDocument::fromJson(TestSupport::runFFprobe({QStringLiteral("-show_entries"),
                                                              QStringLiteral("format=format_name,duration:"
                                                                             "stream=codec_name,bit_rate"),
                                                              path}))
@@ -346,7 +346,7 @@ int main(int argc, char* argv[]) {
     }
     QStringList shortFiles;
     const QString shortFirst = QDir(sources.path()).filePath(QStringLiteral("short000.flac"));
-    TestSupport::MakeTone(shortFirst, 2);
+    TestSupport::makeTone(shortFirst, 2);
     shortFiles << shortFirst;
     for (int index = 1; index < 300; ++index) {
         const QString file =

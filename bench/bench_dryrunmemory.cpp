@@ -31,13 +31,13 @@ qint64 peakKilobytes(qint64 pid) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    constexpr int FileCount = 10000;
+    constexpr int fileCount = 10000;
     QTemporaryDir work;
     const QString folder = QDir(work.path()).filePath(QStringLiteral("many"));
     QDir().mkpath(folder);
     const QString first = QDir(folder).filePath(QStringLiteral("f00000.mp3"));
-    TestSupport::MakeTone(first, 0.5, 44100, 2, {QStringLiteral("-c:a"), QStringLiteral("libmp3lame")});
-    for (int index = 1; index < FileCount; ++index)
+    TestSupport::makeTone(first, 0.5, 44100, 2, {QStringLiteral("-c:a"), QStringLiteral("libmp3lame")});
+    for (int index = 1; index < fileCount; ++index)
         QFile::copy(first, QDir(folder).filePath(QStringLiteral("f%1.mp3").arg(index, 5, 10, QChar(u'0'))));
 
     QProcess process;
@@ -47,7 +47,7 @@ int main(int argc, char* argv[]) {
     process.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer timer;
     timer.start();
-    process.start(QDir(TestSupport::ProgramDir()).filePath(QStringLiteral("velmo-convert")),
+    process.start(QDir(TestSupport::programDir()).filePath(QStringLiteral("velmo-convert")),
                   {QStringLiteral("--dry-run"), QStringLiteral("-f"), QStringLiteral("mp3"),
                    QStringLiteral("-o"), QDir(work.path()).filePath(QStringLiteral("out")), folder});
     process.waitForStarted();
@@ -58,6 +58,6 @@ int main(int argc, char* argv[]) {
     std::printf(
         "4. velmo-convert --dry-run over %d files: peak resident memory %.1f MB (target under 150 MB), "
         "exit %d, %.1f s\n",
-        FileCount, peak / 1024.0, process.exitCode(), timer.elapsed() / 1000.0);
+        fileCount, peak / 1024.0, process.exitCode(), timer.elapsed() / 1000.0);
     return 0;
 }

@@ -4,7 +4,7 @@
 //
 //   build/bench/bench_generator [files] [rounds]
 
-#include "engine/FFmpegCommandLineGenerator.h"
+#include "engine/JobGenerator.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,57 +30,57 @@ int main(int argc, char** argv) {
     const QString cover = dir.filePath(QStringLiteral("cover.jpg"));
     QFile(cover).open(QIODevice::WriteOnly);
 
-    QList<TMediaFile> files;
+    QList<MediaFile> files;
     files.reserve(fileCount);
     for (int i = 0; i < fileCount; ++i) {
-        TMediaFile file;
-        file.FilePath = dir.filePath(QStringLiteral("Music/Artist %1/Album %2/%3 - Track \"%4\".flac")
+        MediaFile file;
+        file.filePath = dir.filePath(QStringLiteral("Music/Artist %1/Album %2/%3 - Track \"%4\".flac")
                                          .arg(i / 200)
                                          .arg(i / 20)
                                          .arg(i % 20)
                                          .arg(i));
-        TAudioStream stream;
-        stream.StreamIndex = 0;
-        stream.SamplingRate = i % 3 ? 44100 : 96000;
-        stream.Duration = 240000;
-        file.AudioStreams << stream;
+        AudioStream stream;
+        stream.streamIndex = 0;
+        stream.samplingRate = i % 3 ? 44100 : 96000;
+        stream.duration = 240000;
+        file.audioStreams << stream;
         if (i % 2) {
-            TArtwork artwork;
-            artwork.StreamIndex = 1;
-            artwork.TempFilePath = cover;
-            file.ArtworkStreams << artwork;
+            CoverArt artwork;
+            artwork.streamIndex = 1;
+            artwork.tempFilePath = cover;
+            file.coverArtStreams << artwork;
         }
         files << file;
     }
 
-    TEncodingProfile profile;
-    profile.FCodecId = ocMP3;
-    profile.FEncodeType = etCBR;
-    profile.FBitrate = QStringLiteral("192");
-    profile.FSampleRate = QStringLiteral("44100");
-    profile.FChangeSampleRate = true;
-    profile.FChannel = chStereo;
-    profile.FChangeChannel = true;
-    TAdvancedSettings advanced;
-    advanced.CustomFFmpegParams = QStringLiteral("-metadata \"comment=made by %BITRATE%\"");
+    EncodingProfile profile;
+    profile.codecId = OutputCodec::Mp3;
+    profile.encodeType = EncodeType::Cbr;
+    profile.bitrate = QStringLiteral("192");
+    profile.sampleRate = QStringLiteral("44100");
+    profile.changeSampleRate = true;
+    profile.channel = ChannelType::Stereo;
+    profile.changeChannel = true;
+    AdvancedSettings advanced;
+    advanced.customFFmpegParams = QStringLiteral("-metadata \"comment=made by %BITRATE%\"");
 
     QList<qint64> times;
     qsizetype jobs = 0;
-    TFFmpegCommandLineGenerator generator;
+    JobGenerator generator;
     for (int round = 0; round < rounds; ++round) {
-        generator.Reset();
-        generator.SetOutputFolder(dir.filePath(QStringLiteral("out")));
-        generator.SetOutputExt(QStringLiteral(".mp3"));
-        generator.SetMediaFiles(files);
-        generator.SetProfile(profile);
-        generator.SetAdvancedSettings(advanced);
-        generator.SetCopyCoverAart(true);
+        generator.reset();
+        generator.setOutputFolder(dir.filePath(QStringLiteral("out")));
+        generator.setOutputExt(QStringLiteral(".mp3"));
+        generator.setMediaFiles(files);
+        generator.setProfile(profile);
+        generator.setAdvancedSettings(advanced);
+        generator.setCopyCoverArt(true);
         QElapsedTimer timer;
         timer.start();
-        generator.Start();
-        generator.WaitForFinished();
+        generator.start();
+        generator.waitForFinished();
         times << timer.nsecsElapsed();
-        jobs = generator.FFmpegCommandLines().size();
+        jobs = generator.ffmpegCommandLines().size();
     }
     std::sort(times.begin(), times.end());
     const double median = double(times[times.size() / 2]) / 1e9;

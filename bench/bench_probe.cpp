@@ -2,8 +2,8 @@
 // once per file, over 1,000 generated MP3, FLAC and M4A files of which a third
 // carry a cover picture. Prints both times and their ratio (target: 0.2 or less).
 
-#include "media/FFDecoder.h"
-#include "media/FileInfoThread.h"
+#include "media/FFmpegDecoder.h"
+#include "media/ProbeWorker.h"
 
 #include "TestSupport.h"
 
@@ -21,17 +21,17 @@ namespace {
 
 constexpr int FileCount = 1000;
 
-bool MakeSources(const QDir& dir, QStringList& withCover, QStringList& plain) {
+bool makeSources(const QDir& dir, QStringList& withCover, QStringList& plain) {
     const QStringList encoders{QStringLiteral("libmp3lame"), QStringLiteral("flac"), QStringLiteral("aac")};
     const QStringList extensions{QStringLiteral("mp3"), QStringLiteral("flac"), QStringLiteral("m4a")};
     for (int i = 0; i < encoders.size(); ++i) {
         const QString tone = dir.filePath(QStringLiteral("source.") + extensions[i]);
-        if (!TestSupport::MakeTone(tone, 3.0, 44100, 2, {QStringLiteral("-c:a"), encoders[i]}))
+        if (!TestSupport::makeTone(tone, 3.0, 44100, 2, {QStringLiteral("-c:a"), encoders[i]}))
             return false;
         plain << tone;
         const QString picture = dir.filePath(QStringLiteral("cover.jpg"));
         const QString covered = dir.filePath(QStringLiteral("covered.") + extensions[i]);
-        if (!TestSupport::MakePicture(picture, 500, 500, QStringLiteral("orange")) ||
+        if (!TestSupport::makePicture(picture, 500, 500, QStringLiteral("orange")) ||
             !TestSupport::RunFFmpeg({QStringLiteral("-i"), tone, QStringLiteral("-i"), picture,
                                      QStringLiteral("-map"), QStringLiteral("0"), QStringLiteral("-map"),
                                      QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("copy"),
@@ -57,7 +57,7 @@ int main(int argc, char* argv[]) {
     const QDir dir(work.path());
     QStringList withCover;
     QStringList plain;
-    if (!MakeSources(dir, withCover, plain)) {
+    if (!makeSources(dir, withCover, plain)) {
         std::fprintf(stderr, "could not make the source files\n");
         return 1;
     }
@@ -71,15 +71,15 @@ int main(int argc, char* argv[]) {
         files << copy;
     }
 
-    TFFDecoder decoder;
-    TFileInfoThread probe(QString(), &decoder, covers.path());
+    FFmpegDecoder decoder;
+    ProbeWorker probe(QString(), &decoder, covers.path());
     int failures = 0;
     QElapsedTimer clock;
     clock.start();
     for (const QString& file : std::as_const(files)) {
-        probe.Start(file);
-        probe.WaitForFinished();
-        if (!probe.ErrorMsg().isEmpty())
+        probe.start(file);
+        probe.waitForFinished();
+        if (!probe.errorMsg().isEmpty())
             ++failures;
     }
     const qint64 probeMs = clock.elapsed();

@@ -5,7 +5,7 @@
 // figure must stay well above it so that parsing never slows a run.
 
 #include "base/ConsoleLineAssembler.h"
-#include "engine/FFMpegProgressParser.h"
+#include "engine/FFmpegProgressParser.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,7 +17,7 @@
 namespace {
 
 // Real ffmpeg output: banner, stream descriptions and many rewritten status lines.
-QByteArray RecordFFmpegOutput() {
+QByteArray recordFFmpegOutput() {
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
     ffmpeg.start(QStringLiteral("ffmpeg"),
@@ -27,7 +27,7 @@ QByteArray RecordFFmpegOutput() {
     return ffmpeg.readAll();
 }
 
-double ThreadCpuSeconds() {
+double threadCpuSeconds() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
@@ -38,25 +38,25 @@ double ThreadCpuSeconds() {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
-    const QByteArray sample = RecordFFmpegOutput();
+    const QByteArray sample = recordFFmpegOutput();
     if (sample.count('\r') < 10) {
         out << "could not record ffmpeg output\n";
         return 1;
     }
-    constexpr qsizetype TotalBytes = 100 * 1024 * 1024;
+    constexpr qsizetype totalBytes = 100 * 1024 * 1024;
     QByteArray input;
-    input.reserve(TotalBytes + sample.size());
-    while (input.size() < TotalBytes)
+    input.reserve(totalBytes + sample.size());
+    while (input.size() < totalBytes)
         input += sample;
 
     QStringList consoleOutput;
-    TConsoleLineAssembler assembler(consoleOutput);
+    ConsoleLineAssembler assembler(consoleOutput);
     qint64 lines = 0;
     qint64 statusLines = 0;
-    assembler.SetLineHandler([&](const QString& line, bool) {
+    assembler.setLineHandler([&](const QString& line, bool) {
         ++lines;
         try {
-            if (TFFMpegProgressParser::GetTime(line).TimeProcessed >= 0)
+            if (FFmpegProgressParser::time(line).timeProcessed >= 0)
                 ++statusLines;
         } catch (const std::exception&) {
         }
@@ -67,15 +67,15 @@ int main(int argc, char* argv[]) {
     });
 
     // The size QProcess typically hands over per read.
-    constexpr qsizetype ReadSize = 16384;
+    constexpr qsizetype readSize = 16384;
     QElapsedTimer timer;
-    const double cpuStart = ThreadCpuSeconds();
+    const double cpuStart = threadCpuSeconds();
     timer.start();
-    for (qsizetype offset = 0; offset < input.size(); offset += ReadSize)
-        assembler.Feed(QByteArrayView(input).sliced(offset, std::min(ReadSize, input.size() - offset)));
-    assembler.Finish();
+    for (qsizetype offset = 0; offset < input.size(); offset += readSize)
+        assembler.feed(QByteArrayView(input).sliced(offset, std::min(readSize, input.size() - offset)));
+    assembler.finish();
     const double seconds = std::max<qint64>(1, timer.nsecsElapsed()) / 1e9;
-    const double cpuSeconds = std::max(1e-9, ThreadCpuSeconds() - cpuStart);
+    const double cpuSeconds = std::max(1e-9, threadCpuSeconds() - cpuStart);
 
     const double megabytes = double(input.size()) / (1024.0 * 1024.0);
     // Processor time, so that other work on a shared machine does not distort the figure.

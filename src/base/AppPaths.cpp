@@ -11,25 +11,25 @@
 
 namespace AppPaths {
 
-QString DataFolder() {
+QString dataFolder() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("VelmoAudio"));
 }
 
-QString BackendOutputFolder() {
-    return QDir(DataFolder()).filePath(QStringLiteral("BackendOutput"));
+QString backendOutputFolder() {
+    return QDir(dataFolder()).filePath(QStringLiteral("BackendOutput"));
 }
 
-QString UserProfilesFolder() {
-    return QDir(DataFolder()).filePath(QStringLiteral("Profiles"));
+QString userProfilesFolder() {
+    return QDir(dataFolder()).filePath(QStringLiteral("Profiles"));
 }
 
-QString ProgramFolder() {
+QString programFolder() {
     return QCoreApplication::applicationDirPath();
 }
 
-QString CoverstampPath() {
-    return QDir(ProgramFolder()).filePath(QStringLiteral("coverstamp"));
+QString coverstampPath() {
+    return QDir(programFolder()).filePath(QStringLiteral("coverstamp"));
 }
 
 namespace {
@@ -48,7 +48,7 @@ bool ensurePrivateFolder(const QString& path) {
 
 } // namespace
 
-QString TempCoverArtFolder() {
+QString tempCoverArtFolder() {
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtimeDir.isEmpty() && QFileInfo(runtimeDir).isDir()) {
         const QString path = QDir(runtimeDir).filePath(QStringLiteral("VelmoTempCoverArt"));
@@ -60,9 +60,9 @@ QString TempCoverArtFolder() {
     return ensurePrivateFolder(path) ? path : QString();
 }
 
-QString FindTool(const QString& name) {
+QString findTool(const QString& name) {
     const QString bits = QSysInfo::WordSize == 64 ? QStringLiteral("64") : QStringLiteral("32");
-    const QString bundled = QDir(ProgramFolder()).filePath(QStringLiteral("ffmpeg/%1/%2").arg(bits, name));
+    const QString bundled = QDir(programFolder()).filePath(QStringLiteral("ffmpeg/%1/%2").arg(bits, name));
     const QFileInfo info(bundled);
     if (info.isFile() && info.isExecutable())
         return bundled;

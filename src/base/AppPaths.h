@@ -7,21 +7,21 @@ namespace AppPaths {
 
 // $XDG_CONFIG_HOME/VelmoAudio (default ~/.config/VelmoAudio): settings.ini,
 // advanced.ini, Profiles/, BackendOutput/ and the logs. Not created here.
-QString DataFolder();
-QString BackendOutputFolder();
-QString UserProfilesFolder();
+QString dataFolder();
+QString backendOutputFolder();
+QString userProfilesFolder();
 
 // The folder of the running executable: coverstamp, langcodes.dat, profiles/, img/.
-QString ProgramFolder();
-QString CoverstampPath();
+QString programFolder();
+QString coverstampPath();
 
 // The folder for temporary cover pictures, private to this user (mode 0700).
 // Created on demand; an existing folder that another user owns, or that is a
 // symbolic link, is refused and an empty text comes back.
-QString TempCoverArtFolder();
+QString tempCoverArtFolder();
 
 // ffmpeg/64/<name> of the program folder when it is there and executable,
 // otherwise <name> as found on PATH; empty when neither exists.
-QString FindTool(const QString& name);
+QString findTool(const QString& name);
 
 } // namespace AppPaths

@@ -1,6 +1,6 @@
 #include "base/CommandLineSplit.h"
 
-QStringList SplitCommandLine(const QString& text) {
+QStringList splitCommandLine(const QString& text) {
     QStringList arguments;
     QString current;
     bool inArgument = false;

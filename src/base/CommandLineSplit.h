@@ -7,4 +7,4 @@
 // does: blanks and tabs separate, double quotes group, a backslash escapes a
 // double quote, and "" inside quotes is a literal quote. Callers that hold one
 // text (custom ffmpeg parameters, a tool call) hand it over this way.
-QStringList SplitCommandLine(const QString& text);
+QStringList splitCommandLine(const QString& text);

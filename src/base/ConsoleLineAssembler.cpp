@@ -4,23 +4,23 @@
 #include <array>
 #include <cstring>
 
-void TConsoleLineAssembler::Reset() {
-    FCurrentLine.clear();
-    FCursorPosition = 0;
-    FStartsOnNewLine = true;
+void ConsoleLineAssembler::reset() {
+    m_currentLine.clear();
+    m_cursorPosition = 0;
+    m_startsOnNewLine = true;
 }
 
-void TConsoleLineAssembler::Feed(QByteArrayView data) {
+void ConsoleLineAssembler::feed(QByteArrayView data) {
     while (!data.isEmpty()) {
         const qsizetype n = std::min(data.size(), PieceSize);
-        ParsePiece(data.first(n));
+        parsePiece(data.first(n));
         data = data.sliced(n);
     }
 }
 
-void TConsoleLineAssembler::Finish() {
-    if (!FCurrentLine.isEmpty())
-        Emit(false);
+void ConsoleLineAssembler::finish() {
+    if (!m_currentLine.isEmpty())
+        emitLine(false);
 }
 
 namespace {
@@ -34,9 +34,9 @@ constexpr std::array<bool, 256> IsControlByte = [] {
 
 } // namespace
 
-void TConsoleLineAssembler::ParsePiece(QByteArrayView piece) {
-    static constexpr char Blank = ' ';
-    static constexpr char TabBlanks[] = "        ";
+void ConsoleLineAssembler::parsePiece(QByteArrayView piece) {
+    static constexpr char blank = ' ';
+    static constexpr char tabBlanks[] = "        ";
     qsizetype pendingStart = 0;
     const qsizetype n = piece.size();
     const char* bytes = piece.data();
@@ -46,62 +46,62 @@ void TConsoleLineAssembler::ParsePiece(QByteArrayView piece) {
         switch (bytes[i]) {
         case 0:
         case 7:
-            WritePending(piece, pendingStart, i);
-            Write(QByteArrayView(&Blank, 1));
+            writePending(piece, pendingStart, i);
+            write(QByteArrayView(&blank, 1));
             break;
         case 8:
-            WritePending(piece, pendingStart, i);
-            FCursorPosition = std::max<qsizetype>(0, FCursorPosition - 1);
+            writePending(piece, pendingStart, i);
+            m_cursorPosition = std::max<qsizetype>(0, m_cursorPosition - 1);
             break;
         case 9:
-            WritePending(piece, pendingStart, i);
-            Write(QByteArrayView(TabBlanks, 8));
+            writePending(piece, pendingStart, i);
+            write(QByteArrayView(tabBlanks, 8));
             break;
         case 10:
-            WritePending(piece, pendingStart, i);
-            Emit(true);
+            writePending(piece, pendingStart, i);
+            emitLine(true);
             break;
         case 13:
-            WritePending(piece, pendingStart, i);
-            FCursorPosition = 0;
+            writePending(piece, pendingStart, i);
+            m_cursorPosition = 0;
             break;
         default:
             continue;
         }
         pendingStart = i + 1;
     }
-    WritePending(piece, pendingStart, n);
-    Emit(false);
+    writePending(piece, pendingStart, n);
+    emitLine(false);
 }
 
-void TConsoleLineAssembler::WritePending(QByteArrayView piece, qsizetype& pendingStart, qsizetype end) {
+void ConsoleLineAssembler::writePending(QByteArrayView piece, qsizetype& pendingStart, qsizetype end) {
     if (end > pendingStart)
-        Write(piece.sliced(pendingStart, end - pendingStart));
+        write(piece.sliced(pendingStart, end - pendingStart));
     pendingStart = end;
 }
 
-void TConsoleLineAssembler::Write(QByteArrayView text) {
-    const qsizetype end = FCursorPosition + text.size();
-    if (end > FCurrentLine.size())
-        FCurrentLine.resize(end);
-    std::memcpy(FCurrentLine.data() + FCursorPosition, text.data(), size_t(text.size()));
-    FCursorPosition = end;
+void ConsoleLineAssembler::write(QByteArrayView text) {
+    const qsizetype end = m_cursorPosition + text.size();
+    if (end > m_currentLine.size())
+        m_currentLine.resize(end);
+    std::memcpy(m_currentLine.data() + m_cursorPosition, text.data(), size_t(text.size()));
+    m_cursorPosition = end;
 }
 
-void TConsoleLineAssembler::Emit(bool lineEnd) {
+void ConsoleLineAssembler::emitLine(bool lineEnd) {
     // Output bytes are read as UTF-8, the encoding of the tools' messages and of
     // the file names they print on this system.
-    const QString line = QString::fromUtf8(FCurrentLine);
-    if (!FStartsOnNewLine && !FConsoleOutput.isEmpty())
-        FConsoleOutput.last() = line;
+    const QString line = QString::fromUtf8(m_currentLine);
+    if (!m_startsOnNewLine && !m_consoleOutput.isEmpty())
+        m_consoleOutput.last() = line;
     else
-        FConsoleOutput.append(line);
-    const bool startsOnNewLine = FStartsOnNewLine;
+        m_consoleOutput.append(line);
+    const bool startsOnNewLine = m_startsOnNewLine;
     if (lineEnd) {
-        FCurrentLine.clear();
-        FCursorPosition = 0;
+        m_currentLine.clear();
+        m_cursorPosition = 0;
     }
-    FStartsOnNewLine = lineEnd;
-    if (FOnLine)
-        FOnLine(line, startsOnNewLine);
+    m_startsOnNewLine = lineEnd;
+    if (m_onLine)
+        m_onLine(line, startsOnNewLine);
 }

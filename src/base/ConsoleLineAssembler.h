@@ -12,31 +12,31 @@
 // Output is handled in pieces of at most 1024 bytes; at the end of each piece
 // the line is emitted even when unfinished, so the listener always sees the
 // whole current status line.
-class TConsoleLineAssembler {
+class ConsoleLineAssembler {
 public:
     static constexpr qsizetype PieceSize = 1024;
 
     // Called for each emission with the current line and whether it begins a new entry.
     using LineHandler = std::function<void(const QString& line, bool startsOnNewLine)>;
 
-    explicit TConsoleLineAssembler(QStringList& consoleOutput) : FConsoleOutput(consoleOutput) {}
+    explicit ConsoleLineAssembler(QStringList& consoleOutput) : m_consoleOutput(consoleOutput) {}
 
-    void SetLineHandler(LineHandler handler) { FOnLine = std::move(handler); }
-    void Reset();
+    void setLineHandler(LineHandler handler) { m_onLine = std::move(handler); }
+    void reset();
     // Parses the bytes piece by piece.
-    void Feed(QByteArrayView data);
+    void feed(QByteArrayView data);
     // The output has ended: emits an unfinished last line once more.
-    void Finish();
+    void finish();
 
 private:
-    void ParsePiece(QByteArrayView piece);
-    void WritePending(QByteArrayView piece, qsizetype& pendingStart, qsizetype end);
-    void Write(QByteArrayView text);
-    void Emit(bool lineEnd);
+    void parsePiece(QByteArrayView piece);
+    void writePending(QByteArrayView piece, qsizetype& pendingStart, qsizetype end);
+    void write(QByteArrayView text);
+    void emitLine(bool lineEnd);
 
-    QStringList& FConsoleOutput;
-    LineHandler FOnLine;
-    QByteArray FCurrentLine;
-    qsizetype FCursorPosition = 0;
-    bool FStartsOnNewLine = true;
+    QStringList& m_consoleOutput;
+    LineHandler m_onLine;
+    QByteArray m_currentLine;
+    qsizetype m_cursorPosition = 0;
+    bool m_startsOnNewLine = true;
 };

@@ -18,19 +18,19 @@ namespace {
 
 // The converter must not slow down the desktop: lowest processor priority and
 // the idle I/O class.
-void LowerChildPriority() {
-    constexpr long IoprioWhoProcess = 1;
-    constexpr long IoprioClassIdle = 3;
-    constexpr long IoprioClassShift = 13;
+void lowerChildPriority() {
+    constexpr long ioprioWhoProcess = 1;
+    constexpr long ioprioClassIdle = 3;
+    constexpr long ioprioClassShift = 13;
     ::syscall(SYS_setpriority, PRIO_PROCESS, 0, 19);
-    ::syscall(SYS_ioprio_set, IoprioWhoProcess, 0, IoprioClassIdle << IoprioClassShift);
+    ::syscall(SYS_ioprio_set, ioprioWhoProcess, 0, ioprioClassIdle << ioprioClassShift);
 }
 
 // A terminal's Ctrl+C goes to its whole foreground process group. ffmpeg would
 // take it as its own order to finish the file and exit with an error, racing
 // our Stop: a stopped file could end up as failed, or the next file could start.
 // In a group of its own the child hears only from us.
-void LeaveParentProcessGroup() {
+void leaveParentProcessGroup() {
     ::setpgid(0, 0);
 }
 
@@ -38,14 +38,14 @@ void LeaveParentProcessGroup() {
 // or crash; it would convert on, unseen, into a file nobody renames. The kernel
 // kills it when the thread that started it ends, which for a runner is its
 // owner's thread: that thread outlives every child it waits for.
-void DieWithParent(pid_t parent) {
+void dieWithParent(pid_t parent) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) // the parent ended before the line above
         ::_exit(127);
 }
 
 // A child killed by a signal it did not ask for must never read as success.
-quint32 ExitCodeOf(const QProcess& process) {
+quint32 exitCodeOf(const QProcess& process) {
     if (process.exitStatus() == QProcess::CrashExit)
         return 128u + quint32(process.exitCode());
     return quint32(process.exitCode());
@@ -53,128 +53,128 @@ quint32 ExitCodeOf(const QProcess& process) {
 
 } // namespace
 
-TConsoleRunner::TConsoleRunner(QObject* parent) : QObject(parent), FAssembler(ConsoleOutput) {
-    FAssembler.SetLineHandler([this](const QString& line, bool startsOnNewLine) {
+ConsoleRunner::ConsoleRunner(QObject* parent) : QObject(parent), m_assembler(consoleOutput) {
+    m_assembler.setLineHandler([this](const QString& line, bool startsOnNewLine) {
         try {
-            emit OnRead(this, line, startsOnNewLine);
+            emit onRead(this, line, startsOnNewLine);
         } catch (const std::exception& e) {
-            LogException(QStringLiteral("TConsoleRunner.OnRead"), QString::fromUtf8(e.what()));
+            logException(QStringLiteral("TConsoleRunner.OnRead"), QString::fromUtf8(e.what()));
         }
     });
 }
 
-TConsoleRunner::~TConsoleRunner() {
-    if (FProcess) {
-        FProcess->disconnect(this);
-        if (FProcess->state() != QProcess::NotRunning) {
-            FProcess->kill();
-            FProcess->waitForFinished(5000);
+ConsoleRunner::~ConsoleRunner() {
+    if (m_process) {
+        m_process->disconnect(this);
+        if (m_process->state() != QProcess::NotRunning) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
         }
-        delete FProcess;
+        delete m_process;
     }
 }
 
-bool TConsoleRunner::Run() {
-    if (FState == TState::Waiting) {
-        FErrorString = QStringLiteral("Cannot perform this operation when process is running");
+bool ConsoleRunner::run() {
+    if (m_state == State::Waiting) {
+        m_errorString = QStringLiteral("Cannot perform this operation when process is running");
         return false;
     }
-    FErrorString.clear();
-    FStartError.clear();
-    FExitCode = 0;
-    FTerminatedByCaller = false;
-    FAssembler.Reset();
+    m_errorString.clear();
+    m_startError.clear();
+    m_exitCode = 0;
+    m_terminatedByCaller = false;
+    m_assembler.reset();
 
-    if (FProcess) {
-        FProcess->disconnect(this);
-        FProcess->deleteLater();
+    if (m_process) {
+        m_process->disconnect(this);
+        m_process->deleteLater();
     }
-    FProcess = new QProcess(this);
-    FProcess->setProcessChannelMode(QProcess::MergedChannels);
-    FProcess->setStandardInputFile(QProcess::nullDevice());
-    const QString directory = CurrentDirectory.trimmed();
+    m_process = new QProcess(this);
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->setStandardInputFile(QProcess::nullDevice());
+    const QString directory = currentDirectory.trimmed();
     if (!directory.isEmpty())
-        FProcess->setWorkingDirectory(directory);
-    FProcess->setChildProcessModifier([idle = IdlePriority, parent = ::getpid()] {
-        LeaveParentProcessGroup();
-        DieWithParent(parent);
+        m_process->setWorkingDirectory(directory);
+    m_process->setChildProcessModifier([idle = idlePriority, parent = ::getpid()] {
+        leaveParentProcessGroup();
+        dieWithParent(parent);
         if (idle)
-            LowerChildPriority();
+            lowerChildPriority();
     });
-    connect(FProcess, &QProcess::readyReadStandardOutput, this, &TConsoleRunner::ReadAvailable);
-    connect(FProcess, &QProcess::finished, this, &TConsoleRunner::ProcessFinished);
-    connect(FProcess, &QProcess::errorOccurred, this, &TConsoleRunner::ProcessError);
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &ConsoleRunner::readAvailable);
+    connect(m_process, &QProcess::finished, this, &ConsoleRunner::processFinished);
+    connect(m_process, &QProcess::errorOccurred, this, &ConsoleRunner::processError);
 
-    FState = TState::Waiting;
-    FProcess->start(ApplicationName.trimmed(), Arguments, QIODevice::ReadOnly);
+    m_state = State::Waiting;
+    m_process->start(applicationName.trimmed(), arguments, QIODevice::ReadOnly);
     return true;
 }
 
-void TConsoleRunner::Terminate(bool graceful) {
-    if (FState != TState::Waiting || !FProcess || FProcess->state() == QProcess::NotRunning)
+void ConsoleRunner::terminate(bool graceful) {
+    if (m_state != State::Waiting || !m_process || m_process->state() == QProcess::NotRunning)
         return;
-    FTerminatedByCaller = true;
+    m_terminatedByCaller = true;
     if (graceful)
-        FProcess->terminate();
+        m_process->terminate();
     else
-        FProcess->kill();
+        m_process->kill();
 }
 
-qint64 TConsoleRunner::ProcessId() const {
-    if (FState != TState::Waiting || !FProcess)
+qint64 ConsoleRunner::processId() const {
+    if (m_state != State::Waiting || !m_process)
         return 0;
-    return FProcess->processId();
+    return m_process->processId();
 }
 
-void TConsoleRunner::ReadAvailable() {
-    QByteArray data = FProcess->readAll();
+void ConsoleRunner::readAvailable() {
+    QByteArray data = m_process->readAll();
     // When the main thread fell far behind, the oldest unread output goes; the
     // status line that matters is the newest one.
     if (data.size() > MaxPendingBytes)
         data = data.last(MaxPendingBytes);
-    FAssembler.Feed(data);
+    m_assembler.feed(data);
 }
 
-void TConsoleRunner::ProcessFinished(int, QProcess::ExitStatus) {
-    ReadAvailable();
-    FAssembler.Finish();
-    Finish(FTerminatedByCaller ? 0u : ExitCodeOf(*FProcess));
+void ConsoleRunner::processFinished(int, QProcess::ExitStatus) {
+    readAvailable();
+    m_assembler.finish();
+    finish(m_terminatedByCaller ? 0u : exitCodeOf(*m_process));
 }
 
-void TConsoleRunner::ProcessError(QProcess::ProcessError error) {
+void ConsoleRunner::processError(QProcess::ProcessError error) {
     if (error != QProcess::FailedToStart)
         return; // a crash or a broken pipe still ends in finished()
-    FStartError = FProcess->errorString();
+    m_startError = m_process->errorString();
     // Reported like any other end, and never from inside Run(), so a caller's
     // bookkeeping runs in its usual order.
     QMetaObject::invokeMethod(
-        this, [this] { Finish(StartFailedExitCode); }, Qt::QueuedConnection);
+        this, [this] { finish(StartFailedExitCode); }, Qt::QueuedConnection);
 }
 
-void TConsoleRunner::Finish(quint32 exitCode) {
-    if (FState != TState::Waiting)
+void ConsoleRunner::finish(quint32 exitCode) {
+    if (m_state != State::Waiting)
         return;
-    FState = TState::Ready;
-    FExitCode = exitCode;
+    m_state = State::Ready;
+    m_exitCode = exitCode;
     try {
-        emit OnTerminate(this, exitCode);
+        emit onTerminate(this, exitCode);
     } catch (const std::exception& e) {
-        LogException(QStringLiteral("TConsoleRunner.OnTerminate"), QString::fromUtf8(e.what()));
+        logException(QStringLiteral("TConsoleRunner.OnTerminate"), QString::fromUtf8(e.what()));
     }
 }
 
-quint32 RunAndWait(const QString& commandLineText, std::atomic_bool* abortFlag) {
-    QStringList arguments = SplitCommandLine(commandLineText);
+quint32 runAndWait(const QString& commandLineText, std::atomic_bool* abortFlag) {
+    QStringList arguments = splitCommandLine(commandLineText);
     if (arguments.isEmpty()) {
         if (abortFlag)
             abortFlag->store(false);
-        return TConsoleRunner::StartFailedExitCode;
+        return ConsoleRunner::StartFailedExitCode;
     }
     const QString program = arguments.takeFirst();
-    return RunAndWait(program, arguments, abortFlag);
+    return runAndWait(program, arguments, abortFlag);
 }
 
-quint32 RunAndWait(const QString& program, const QStringList& arguments, std::atomic_bool* abortFlag) {
+quint32 runAndWait(const QString& program, const QStringList& arguments, std::atomic_bool* abortFlag) {
     if (abortFlag)
         abortFlag->store(false);
     QProcess process;
@@ -183,14 +183,14 @@ quint32 RunAndWait(const QString& program, const QStringList& arguments, std::at
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(program, arguments, QIODevice::ReadOnly);
     if (!process.waitForStarted(-1))
-        return TConsoleRunner::StartFailedExitCode;
-    constexpr int PollMs = 20;
-    while (process.state() != QProcess::NotRunning && !process.waitForFinished(PollMs)) {
+        return ConsoleRunner::StartFailedExitCode;
+    constexpr int pollMs = 20;
+    while (process.state() != QProcess::NotRunning && !process.waitForFinished(pollMs)) {
         if (abortFlag && abortFlag->load()) {
             process.kill();
             process.waitForFinished(-1);
             return RunAndWaitAbortedExitCode;
         }
     }
-    return ExitCodeOf(process);
+    return exitCodeOf(process);
 }

@@ -11,21 +11,21 @@ qsizetype extensionDot(const QString& path) {
 }
 } // namespace
 
-QString FileExtension(const QString& path) {
+QString fileExtension(const QString& path) {
     const qsizetype dot = extensionDot(path);
     return dot < 0 ? QString() : path.mid(dot);
 }
 
-QString PathWithoutExtension(const QString& path) {
+QString pathWithoutExtension(const QString& path) {
     const qsizetype dot = extensionDot(path);
     return dot < 0 ? path : path.left(dot);
 }
 
-QString GetUniqueFileName(const QString& path) {
+QString uniqueFileName(const QString& path) {
     if (!QFileInfo::exists(path))
         return path;
-    const QString stem = PathWithoutExtension(path);
-    const QString extension = FileExtension(path);
+    const QString stem = pathWithoutExtension(path);
+    const QString extension = fileExtension(path);
     for (qint64 n = 1;; ++n) {
         const QString candidate = stem + u'_' + QString::number(n) + extension;
         if (!QFileInfo::exists(candidate))
@@ -33,7 +33,7 @@ QString GetUniqueFileName(const QString& path) {
     }
 }
 
-QDateTime FileCreationTime(const QString& path) {
+QDateTime fileCreationTime(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         return QDateTime();
@@ -41,12 +41,12 @@ QDateTime FileCreationTime(const QString& path) {
     return birth.isValid() ? birth : info.metadataChangeTime();
 }
 
-bool IsOlderThanDays(const QString& path, int days) {
-    return IsOlderThanDays(path, days, QDateTime::currentDateTime());
+bool isOlderThanDays(const QString& path, int days) {
+    return isOlderThanDays(path, days, QDateTime::currentDateTime());
 }
 
-bool IsOlderThanDays(const QString& path, int days, const QDateTime& now) {
-    const QDateTime created = FileCreationTime(path);
+bool isOlderThanDays(const QString& path, int days, const QDateTime& now) {
+    const QDateTime created = fileCreationTime(path);
     if (!created.isValid())
         return false;
     const qint64 wholeDays = created.secsTo(now) / (24 * 60 * 60);
@@ -55,7 +55,7 @@ bool IsOlderThanDays(const QString& path, int days, const QDateTime& now) {
 
 namespace {
 QString normalisedExtension(const QString& path) {
-    return QLocale().toLower(FileExtension(path).remove(u'.'));
+    return QLocale().toLower(fileExtension(path).remove(u'.'));
 }
 
 bool extensionListed(const QString& path, const QStringList& list) {
@@ -69,10 +69,10 @@ bool extensionListed(const QString& path, const QStringList& list) {
 }
 } // namespace
 
-bool IsInAddOnlyList(const QString& path, const QStringList& list) {
+bool isInAddOnlyList(const QString& path, const QStringList& list) {
     return list.isEmpty() || extensionListed(path, list);
 }
 
-bool IsNotInIgnoredList(const QString& path, const QStringList& list) {
+bool isNotInIgnoredList(const QString& path, const QStringList& list) {
     return !extensionListed(path, list);
 }

@@ -31,7 +31,7 @@ QString levelWord(LogLevel level, bool carriesError) {
         return QStringLiteral("info");
     case LogLevel::Warning:
         return QStringLiteral("warn");
-    case LogLevel::Error:
+    case LogLevel::error:
         return carriesError ? QStringLiteral("exception") : QStringLiteral("error");
     case LogLevel::Fatal:
         return QStringLiteral("fatal");
@@ -78,31 +78,31 @@ void writeEntry(LogLevel level, const QString& message, bool carriesError) {
 
 } // namespace
 
-void ConfigureProgramLog(const QString& folder, const QDateTime& startTime) {
+void configureProgramLog(const QString& folder, const QDateTime& startTime) {
     ProgramLogger& log = logger();
     QMutexLocker locker(&log.lock);
     const QString base = startTime.toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss"));
     log.filePath = QDir(folder).filePath(base + QStringLiteral("_all.nxlog"));
 }
 
-QString ProgramLogFilePath() {
+QString programLogFilePath() {
     ProgramLogger& log = logger();
     QMutexLocker locker(&log.lock);
     return log.filePath;
 }
 
-void LogException(const QString& location, const QString& /*error*/) {
-    writeEntry(LogLevel::Error, location, true);
+void logException(const QString& location, const QString& /*error*/) {
+    writeEntry(LogLevel::error, location, true);
 }
 
-void LogError(const QString& message) {
-    writeEntry(LogLevel::Error, message, false);
+void logError(const QString& message) {
+    writeEntry(LogLevel::error, message, false);
 }
 
-void LogInfo(const QString& message) {
+void logInfo(const QString& message) {
     writeEntry(LogLevel::Info, message, false);
 }
 
-void LogWarning(const QString& message) {
+void logWarning(const QString& message) {
     writeEntry(LogLevel::Warning, message, false);
 }

@@ -7,21 +7,21 @@
 // one "|"-separated line per entry. The procedures may be called from any thread
 // and never fail towards the caller. Until the log is configured, entries are dropped.
 
-enum class LogLevel { Trace, Debug, Info, Warning, Error, Fatal };
+enum class LogLevel { Trace, Debug, Info, Warning, error, Fatal };
 
 // Points the log at its folder; the file name base is the start time, local.
-void ConfigureProgramLog(const QString& folder, const QDateTime& startTime = QDateTime::currentDateTime());
+void configureProgramLog(const QString& folder, const QDateTime& startTime = QDateTime::currentDateTime());
 // The file the entries of this run go to; empty until configured.
-QString ProgramLogFilePath();
+QString programLogFilePath();
 
-void LogException(const QString& location, const QString& error = QString());
-void LogError(const QString& message);
-void LogInfo(const QString& message);
-void LogWarning(const QString& message);
+void logException(const QString& location, const QString& error = QString());
+void logError(const QString& message);
+void logInfo(const QString& message);
+void logWarning(const QString& message);
 
 // One entry of the window log that the main window keeps in memory.
-struct TLogItem {
-    QDateTime Date;
-    QString TypeStr; // "Info", "Warning" or "Error"
-    QString Msg;
+struct LogEntry {
+    QDateTime date;
+    QString typeStr; // "Info", "Warning" or "Error"
+    QString msg;
 };

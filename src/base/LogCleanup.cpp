@@ -10,23 +10,23 @@ namespace {
 constexpr int LogKeepDays = 7;
 }
 
-void ClearOldLogs(const QString& dataFolder) {
-    ClearOldLogs(dataFolder, QDateTime::currentDateTime());
+void clearOldLogs(const QString& dataFolder) {
+    clearOldLogs(dataFolder, QDateTime::currentDateTime());
 }
 
-void ClearOldLogs(const QString& dataFolder, const QDateTime& now) {
+void clearOldLogs(const QString& dataFolder, const QDateTime& now) {
     const QDir folder(dataFolder);
     if (dataFolder.isEmpty() || !folder.exists())
         return;
     const QFileInfoList files = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo& info : files) {
-        const QString extension = FileExtension(info.fileName()).toLower();
+        const QString extension = fileExtension(info.fileName()).toLower();
         if (extension != QLatin1String(".nxlog") && extension != QLatin1String(".log"))
             continue;
-        if (!IsOlderThanDays(info.filePath(), LogKeepDays, now))
+        if (!isOlderThanDays(info.filePath(), LogKeepDays, now))
             continue;
         QFile file(info.filePath());
         if (!file.remove())
-            LogException(QStringLiteral("ClearOldLogs"), file.errorString());
+            logException(QStringLiteral("ClearOldLogs"), file.errorString());
     }
 }

@@ -2,6 +2,6 @@
 
 #include <QFileInfo>
 
-QString GetFileVersionBuild(const QString& path) {
+QString fileVersionBuild(const QString& path) {
     return QFileInfo::exists(path) ? QStringLiteral(VELMO_BUILD_NUMBER) : QString();
 }

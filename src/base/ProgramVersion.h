@@ -4,4 +4,4 @@
 
 // The build number compiled into the program (fourth version component) when a
 // file exists at the path; empty otherwise.
-QString GetFileVersionBuild(const QString& path);
+QString fileVersionBuild(const QString& path);

@@ -6,11 +6,11 @@
 #include <array>
 #include <cmath>
 
-QString GetTimeStampText() {
+QString timeStampText() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss"));
 }
 
-QString FormatDuration(qint64 seconds) {
+QString formatDuration(qint64 seconds) {
     if (seconds <= 0)
         return QStringLiteral("00:00:00");
     const qint64 hours = seconds / 3600;
@@ -22,7 +22,7 @@ QString FormatDuration(qint64 seconds) {
     return twoDigits(hours) + u':' + twoDigits(minutes) + u':' + twoDigits(rest);
 }
 
-QString FormatByteSize(qint64 bytes) {
+QString formatByteSize(qint64 bytes) {
     struct Unit {
         int shift;
         const char* name;
@@ -39,7 +39,7 @@ QString FormatByteSize(qint64 bytes) {
     return QString::number(bytes) + QStringLiteral(" Byte");
 }
 
-double ParseFloatText(const QString& text) {
+double parseFloatText(const QString& text) {
     const QLocale locale;
     bool ok = false;
     double value = locale.toDouble(text, &ok);
@@ -48,7 +48,7 @@ double ParseFloatText(const QString& text) {
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
-QString MakeValidFileName(const QString& text) {
+QString makeValidFileName(const QString& text) {
     static const QString forbidden = QStringLiteral("\"*/:<>?\\|");
     QString result = text;
     for (QChar& c : result) {
@@ -58,6 +58,6 @@ QString MakeValidFileName(const QString& text) {
     return result;
 }
 
-bool IsTextInList(const QStringList& list, const QString& text) {
+bool isTextInList(const QStringList& list, const QString& text) {
     return list.contains(text, Qt::CaseSensitive);
 }

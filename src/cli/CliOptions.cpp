@@ -5,110 +5,110 @@
 
 namespace {
 
-struct TOptionSet {
-    QCommandLineOption Format{{QStringLiteral("f"), QStringLiteral("format")},
+struct OptionSet {
+    QCommandLineOption format{{QStringLiteral("f"), QStringLiteral("format")},
                               QStringLiteral("Output format: mp3, aac, ogg, opus, wma, flac, alac, wav."),
                               QStringLiteral("format")};
-    QCommandLineOption Preset{{QStringLiteral("p"), QStringLiteral("preset")},
+    QCommandLineOption preset{{QStringLiteral("p"), QStringLiteral("preset")},
                               QStringLiteral("A preset title, built-in or user (see --list-presets)."),
                               QStringLiteral("title")};
-    QCommandLineOption ListPresets{QStringLiteral("list-presets"),
+    QCommandLineOption listPresets{QStringLiteral("list-presets"),
                                    QStringLiteral("Print each format and its preset titles, then exit.")};
-    QCommandLineOption Method{{QStringLiteral("m"), QStringLiteral("method")},
+    QCommandLineOption method{{QStringLiteral("m"), QStringLiteral("method")},
                               QStringLiteral("cbr or quality (mp3, aac, ogg); cbr or vbr (opus)."),
                               QStringLiteral("method")};
-    QCommandLineOption Bitrate{
+    QCommandLineOption bitrate{
         {QStringLiteral("b"), QStringLiteral("bitrate")},
         QStringLiteral("Bit rate in kbit/s (mp3, aac, ogg, opus, wma): 320, 256, 192, 160, 128, 112, 96, 80, "
                        "64, 48, 32, or another value as typed."),
         QStringLiteral("kbps")};
-    QCommandLineOption Quality{{QStringLiteral("q"), QStringLiteral("quality")},
+    QCommandLineOption quality{{QStringLiteral("q"), QStringLiteral("quality")},
                                QStringLiteral("mp3 0-9, aac 0.1-2.2, ogg 1-10, flac compression level 0-12."),
                                QStringLiteral("value")};
-    QCommandLineOption Managed{QStringLiteral("managed"),
+    QCommandLineOption managed{QStringLiteral("managed"),
                                QStringLiteral("Ogg Vorbis managed bit-rate mode.")};
-    QCommandLineOption SampleRate{
+    QCommandLineOption sampleRate{
         {QStringLiteral("r"), QStringLiteral("sample-rate")},
         QStringLiteral("original, or a rate of the format's list: 96000 (flac, alac, wav), 48000, 44100, "
                        "32000, 22050, 16000, 11025 and 8000 (not mp3)."),
         QStringLiteral("hz")};
-    QCommandLineOption Channels{{QStringLiteral("c"), QStringLiteral("channels")},
+    QCommandLineOption channels{{QStringLiteral("c"), QStringLiteral("channels")},
                                 QStringLiteral("original, mono or stereo."),
                                 QStringLiteral("layout")};
-    QCommandLineOption BitDepth{{QStringLiteral("d"), QStringLiteral("bit-depth")},
+    QCommandLineOption bitDepth{{QStringLiteral("d"), QStringLiteral("bit-depth")},
                                 QStringLiteral("original, 16 or 24 (flac, alac, wav)."),
                                 QStringLiteral("bits")};
-    QCommandLineOption Output{{QStringLiteral("o"), QStringLiteral("output")},
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                               QStringLiteral("Output folder."),
                               QStringLiteral("folder")};
-    QCommandLineOption FolderStructure{QStringLiteral("folder-structure"),
+    QCommandLineOption folderStructure{QStringLiteral("folder-structure"),
                                        QStringLiteral("Rebuild the source folders below the output folder.")};
-    QCommandLineOption NoFolderStructure{QStringLiteral("no-folder-structure"),
+    QCommandLineOption noFolderStructure{QStringLiteral("no-folder-structure"),
                                          QStringLiteral("Put the outputs directly in the format folder.")};
-    QCommandLineOption Overwrite{
+    QCommandLineOption overwrite{
         QStringLiteral("overwrite"),
         QStringLiteral("When the output exists: new (a new name), overwrite, or skip."),
         QStringLiteral("mode")};
-    QCommandLineOption Threads{{QStringLiteral("j"), QStringLiteral("threads")},
+    QCommandLineOption threads{{QStringLiteral("j"), QStringLiteral("threads")},
                                QStringLiteral("Number of files converted at the same time (1-32)."),
                                QStringLiteral("count")};
-    QCommandLineOption CoverArt{QStringLiteral("cover-art"),
+    QCommandLineOption coverArt{QStringLiteral("cover-art"),
                                 QStringLiteral("Copy cover art from the source.")};
-    QCommandLineOption NoCoverArt{QStringLiteral("no-cover-art"), QStringLiteral("Do not copy cover art.")};
-    QCommandLineOption DeleteUnfinished{QStringLiteral("delete-unfinished"),
+    QCommandLineOption noCoverArt{QStringLiteral("no-cover-art"), QStringLiteral("Do not copy cover art.")};
+    QCommandLineOption deleteUnfinished{QStringLiteral("delete-unfinished"),
                                         QStringLiteral("On Ctrl+C, delete the unfinished output files.")};
-    QCommandLineOption KeepUnfinished{QStringLiteral("keep-unfinished"),
+    QCommandLineOption keepUnfinished{QStringLiteral("keep-unfinished"),
                                       QStringLiteral("On Ctrl+C, keep the unfinished output files.")};
-    QCommandLineOption CustomParams{QStringLiteral("custom-params"),
+    QCommandLineOption customParams{QStringLiteral("custom-params"),
                                     QStringLiteral("Custom ffmpeg parameters put into every command line."),
                                     QStringLiteral("text")};
-    QCommandLineOption AacExt{QStringLiteral("aac-ext"),
+    QCommandLineOption aacExt{QStringLiteral("aac-ext"),
                               QStringLiteral("File extension of AAC output: m4a, aac or m4b."),
                               QStringLiteral("ext")};
-    QCommandLineOption Lang{
+    QCommandLineOption lang{
         QStringLiteral("lang"),
         QStringLiteral("Preferred audio-stream language, a three-letter code (e.g. ger)."),
         QStringLiteral("code")};
-    QCommandLineOption IgnoreTypes{QStringLiteral("ignore-types"),
+    QCommandLineOption ignoreTypes{QStringLiteral("ignore-types"),
                                    QStringLiteral("Extensions never added, separated by \";\" (mp3;wav)."),
                                    QStringLiteral("list")};
-    QCommandLineOption OnlyTypes{QStringLiteral("only-types"),
+    QCommandLineOption onlyTypes{QStringLiteral("only-types"),
                                  QStringLiteral("Only these extensions are added from folders, separated by "
                                                 "\";\" (flac;mp3)."),
                                  QStringLiteral("list")};
-    QCommandLineOption DryRun{
+    QCommandLineOption dryRun{
         {QStringLiteral("n"), QStringLiteral("dry-run")},
         QStringLiteral("Print each job's output path and command line; convert nothing.")};
-    QCommandLineOption Help{{QStringLiteral("h"), QStringLiteral("help")},
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Show the options with their values.")};
 
-    void AddTo(QCommandLineParser& parser) const {
-        parser.addOptions({Format,
-                           Preset,
-                           ListPresets,
-                           Method,
-                           Bitrate,
-                           Quality,
-                           Managed,
-                           SampleRate,
-                           Channels,
-                           BitDepth,
-                           Output,
-                           FolderStructure,
-                           NoFolderStructure,
-                           Overwrite,
-                           Threads,
-                           CoverArt,
-                           NoCoverArt,
-                           DeleteUnfinished,
-                           KeepUnfinished,
-                           CustomParams,
-                           AacExt,
-                           Lang,
-                           IgnoreTypes,
-                           OnlyTypes,
-                           DryRun,
-                           Help});
+    void addTo(QCommandLineParser& parser) const {
+        parser.addOptions({format,
+                           preset,
+                           listPresets,
+                           method,
+                           bitrate,
+                           quality,
+                           managed,
+                           sampleRate,
+                           channels,
+                           bitDepth,
+                           output,
+                           folderStructure,
+                           noFolderStructure,
+                           overwrite,
+                           threads,
+                           coverArt,
+                           noCoverArt,
+                           deleteUnfinished,
+                           keepUnfinished,
+                           customParams,
+                           aacExt,
+                           lang,
+                           ignoreTypes,
+                           onlyTypes,
+                           dryRun,
+                           help});
         parser.addPositionalArgument(QStringLiteral("PATH"),
                                      QStringLiteral("Files and folders to convert (folders with their "
                                                     "sub-folders)."),
@@ -116,12 +116,12 @@ struct TOptionSet {
     }
 };
 
-void prepare(QCommandLineParser& parser, const TOptionSet& set) {
+void prepare(QCommandLineParser& parser, const OptionSet& set) {
     parser.setApplicationDescription(
         QStringLiteral("Converts audio files, and the audio of video files, with the settings of Velmo "
                        "Audio Converter; options override them for this run only."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    set.AddTo(parser);
+    set.addTo(parser);
 }
 
 // The one value a choice option names, or an error naming the option and the choices.
@@ -172,21 +172,21 @@ bool singleValue(const QCommandLineParser& parser, const QCommandLineOption& opt
 
 } // namespace
 
-bool ParseCliOptions(const QStringList& arguments, TCliOptions& options, QString& error) {
-    options = TCliOptions();
+bool parseCliOptions(const QStringList& arguments, CliOptions& options, QString& error) {
+    options = CliOptions();
     QCommandLineParser parser;
-    const TOptionSet set;
+    const OptionSet set;
     prepare(parser, set);
     if (!parser.parse(arguments)) {
         error = parser.errorText().simplified();
         return false;
     }
-    options.Help = parser.isSet(set.Help);
-    options.ListPresets = parser.isSet(set.ListPresets);
-    options.DryRun = parser.isSet(set.DryRun);
-    options.Managed = parser.isSet(set.Managed);
-    options.Paths = parser.positionalArguments();
-    if (options.Help)
+    options.help = parser.isSet(set.help);
+    options.listPresets = parser.isSet(set.listPresets);
+    options.dryRun = parser.isSet(set.dryRun);
+    options.managed = parser.isSet(set.managed);
+    options.paths = parser.positionalArguments();
+    if (options.help)
         return true;
 
     std::optional<QString> text;
@@ -195,34 +195,34 @@ bool ParseCliOptions(const QStringList& arguments, TCliOptions& options, QString
         return singleValue(parser, option, text, error);
     };
 
-    if (!value(set.Format))
+    if (!value(set.format))
         return false;
-    if (text && !pickChoice<TOutputCodec>(QStringLiteral("format"), *text,
-                                          {{QStringLiteral("mp3"), ocMP3},
-                                           {QStringLiteral("aac"), ocAAC},
-                                           {QStringLiteral("ogg"), ocOGG},
-                                           {QStringLiteral("opus"), ocOPUS},
-                                           {QStringLiteral("wma"), ocWMA},
-                                           {QStringLiteral("flac"), ocFLAC},
-                                           {QStringLiteral("alac"), ocALAC},
-                                           {QStringLiteral("wav"), ocWAV}},
-                                          options.Format, error))
+    if (text && !pickChoice<OutputCodec>(QStringLiteral("format"), *text,
+                                         {{QStringLiteral("mp3"), OutputCodec::Mp3},
+                                          {QStringLiteral("aac"), OutputCodec::Aac},
+                                          {QStringLiteral("ogg"), OutputCodec::Ogg},
+                                          {QStringLiteral("opus"), OutputCodec::Opus},
+                                          {QStringLiteral("wma"), OutputCodec::Wma},
+                                          {QStringLiteral("flac"), OutputCodec::Flac},
+                                          {QStringLiteral("alac"), OutputCodec::Alac},
+                                          {QStringLiteral("wav"), OutputCodec::Wav}},
+                                         options.format, error))
         return false;
 
-    if (!value(set.Preset))
+    if (!value(set.preset))
         return false;
-    options.Preset = text;
+    options.preset = text;
 
-    if (!value(set.Method))
+    if (!value(set.method))
         return false;
     if (text && !pickChoice<QString>(QStringLiteral("method"), *text,
                                      {{QStringLiteral("cbr"), QStringLiteral("cbr")},
                                       {QStringLiteral("quality"), QStringLiteral("quality")},
                                       {QStringLiteral("vbr"), QStringLiteral("vbr")}},
-                                     options.Method, error))
+                                     options.method, error))
         return false;
 
-    if (!value(set.Bitrate))
+    if (!value(set.bitrate))
         return false;
     if (text) {
         bool ok = false;
@@ -231,15 +231,15 @@ bool ParseCliOptions(const QStringList& arguments, TCliOptions& options, QString
             error = QStringLiteral("--bitrate: \"%1\" is not a bit rate in kbit/s").arg(*text);
             return false;
         }
-        options.Bitrate = QString::number(kbps);
+        options.bitrate = QString::number(kbps);
     }
 
-    if (!value(set.Quality))
+    if (!value(set.quality))
         return false;
     if (text)
-        options.Quality = text->trimmed();
+        options.quality = text->trimmed();
 
-    if (!value(set.SampleRate))
+    if (!value(set.sampleRate))
         return false;
     if (text) {
         const QString rate = text->trimmed().toLower();
@@ -249,50 +249,50 @@ bool ParseCliOptions(const QStringList& arguments, TCliOptions& options, QString
                 QStringLiteral("--sample-rate: \"%1\" is neither original nor a rate in hertz").arg(*text);
             return false;
         }
-        options.SampleRate = rate;
+        options.sampleRate = rate;
     }
 
-    if (!value(set.Channels))
+    if (!value(set.channels))
         return false;
-    if (text && !pickChoice<TChannelType>(QStringLiteral("channels"), *text,
-                                          {{QStringLiteral("original"), chOriginal},
-                                           {QStringLiteral("mono"), chMono},
-                                           {QStringLiteral("stereo"), chStereo}},
-                                          options.Channels, error))
-        return false;
-
-    if (!value(set.BitDepth))
-        return false;
-    if (text && !pickChoice<TBitDepth>(QStringLiteral("bit-depth"), *text,
-                                       {{QStringLiteral("original"), bdOriginal},
-                                        {QStringLiteral("16"), bd16},
-                                        {QStringLiteral("24"), bd24}},
-                                       options.BitDepth, error))
+    if (text && !pickChoice<ChannelType>(QStringLiteral("channels"), *text,
+                                         {{QStringLiteral("original"), ChannelType::Original},
+                                          {QStringLiteral("mono"), ChannelType::Mono},
+                                          {QStringLiteral("stereo"), ChannelType::Stereo}},
+                                         options.channels, error))
         return false;
 
-    if (!value(set.Output))
+    if (!value(set.bitDepth))
+        return false;
+    if (text && !pickChoice<BitDepth>(QStringLiteral("bit-depth"), *text,
+                                      {{QStringLiteral("original"), BitDepth::Original},
+                                       {QStringLiteral("16"), BitDepth::Bits16},
+                                       {QStringLiteral("24"), BitDepth::Bits24}},
+                                      options.bitDepth, error))
+        return false;
+
+    if (!value(set.output))
         return false;
     if (text && text->isEmpty()) {
         error = QStringLiteral("--output: the folder is empty");
         return false;
     }
-    options.OutputFolder = text;
+    options.outputFolder = text;
 
-    if (!pickSwitch(parser, set.FolderStructure, set.NoFolderStructure, options.FolderStructure, error) ||
-        !pickSwitch(parser, set.CoverArt, set.NoCoverArt, options.CoverArt, error) ||
-        !pickSwitch(parser, set.DeleteUnfinished, set.KeepUnfinished, options.DeleteUnfinished, error))
+    if (!pickSwitch(parser, set.folderStructure, set.noFolderStructure, options.folderStructure, error) ||
+        !pickSwitch(parser, set.coverArt, set.noCoverArt, options.coverArt, error) ||
+        !pickSwitch(parser, set.deleteUnfinished, set.keepUnfinished, options.deleteUnfinished, error))
         return false;
 
-    if (!value(set.Overwrite))
+    if (!value(set.overwrite))
         return false;
     if (text &&
         !pickChoice<int>(
             QStringLiteral("overwrite"), *text,
             {{QStringLiteral("new"), 0}, {QStringLiteral("overwrite"), 1}, {QStringLiteral("skip"), 2}},
-            options.Overwrite, error))
+            options.overwrite, error))
         return false;
 
-    if (!value(set.Threads))
+    if (!value(set.threads))
         return false;
     if (text) {
         bool ok = false;
@@ -303,22 +303,22 @@ bool ParseCliOptions(const QStringList& arguments, TCliOptions& options, QString
                         .arg(MaxCliThreads);
             return false;
         }
-        options.Threads = count;
+        options.threads = count;
     }
 
-    if (!value(set.CustomParams))
+    if (!value(set.customParams))
         return false;
-    options.CustomParams = text;
+    options.customParams = text;
 
-    if (!value(set.AacExt))
+    if (!value(set.aacExt))
         return false;
     if (text &&
         !pickChoice<int>(QStringLiteral("aac-ext"), text->startsWith(u'.') ? text->mid(1) : *text,
                          {{QStringLiteral("m4a"), 0}, {QStringLiteral("aac"), 1}, {QStringLiteral("m4b"), 2}},
-                         options.AacExtension, error))
+                         options.aacExtension, error))
         return false;
 
-    if (!value(set.Lang))
+    if (!value(set.lang))
         return false;
     if (text) {
         static const QRegularExpression code(QStringLiteral("^[A-Za-z]{3}$"));
@@ -326,26 +326,26 @@ bool ParseCliOptions(const QStringList& arguments, TCliOptions& options, QString
             error = QStringLiteral("--lang: \"%1\" is not a three-letter language code").arg(*text);
             return false;
         }
-        options.Language = text->toUpper();
+        options.language = text->toUpper();
     }
 
-    if (!value(set.IgnoreTypes))
+    if (!value(set.ignoreTypes))
         return false;
-    options.IgnoreTypes = text;
-    if (!value(set.OnlyTypes))
+    options.ignoreTypes = text;
+    if (!value(set.onlyTypes))
         return false;
-    options.OnlyTypes = text;
+    options.onlyTypes = text;
 
-    if (!options.ListPresets && options.Paths.isEmpty()) {
+    if (!options.listPresets && options.paths.isEmpty()) {
         error = QStringLiteral("no PATH given (see --help)");
         return false;
     }
     return true;
 }
 
-QString CliHelpText() {
+QString cliHelpText() {
     QCommandLineParser parser;
-    const TOptionSet set;
+    const OptionSet set;
     prepare(parser, set);
     return parser.helpText();
 }

@@ -8,31 +8,31 @@
 
 // The options of one velmo-convert call, as typed. Every option is optional: what
 // is not given comes from the user's stored settings.
-struct TCliOptions {
-    std::optional<TOutputCodec> Format;
-    std::optional<QString> Preset;
-    std::optional<QString> Method; // "cbr", "quality" or "vbr"
-    std::optional<QString> Bitrate;
-    std::optional<QString> Quality;
-    bool Managed = false;
-    std::optional<QString> SampleRate; // "original" or hertz
-    std::optional<TChannelType> Channels;
-    std::optional<TBitDepth> BitDepth;
-    std::optional<QString> OutputFolder;
-    std::optional<bool> FolderStructure;
-    std::optional<int> Overwrite; // 0 new name, 1 overwrite, 2 skip
-    std::optional<int> Threads;
-    std::optional<bool> CoverArt;
-    std::optional<bool> DeleteUnfinished;
-    std::optional<QString> CustomParams;
-    std::optional<int> AacExtension; // position in AacExtensions
-    std::optional<QString> Language;
-    std::optional<QString> IgnoreTypes;
-    std::optional<QString> OnlyTypes;
-    bool DryRun = false;
-    bool Help = false;
-    bool ListPresets = false;
-    QStringList Paths;
+struct CliOptions {
+    std::optional<OutputCodec> format;
+    std::optional<QString> preset;
+    std::optional<QString> method; // "cbr", "quality" or "vbr"
+    std::optional<QString> bitrate;
+    std::optional<QString> quality;
+    bool managed = false;
+    std::optional<QString> sampleRate; // "original" or hertz
+    std::optional<ChannelType> channels;
+    std::optional<BitDepth> bitDepth;
+    std::optional<QString> outputFolder;
+    std::optional<bool> folderStructure;
+    std::optional<int> overwrite; // 0 new name, 1 overwrite, 2 skip
+    std::optional<int> threads;
+    std::optional<bool> coverArt;
+    std::optional<bool> deleteUnfinished;
+    std::optional<QString> customParams;
+    std::optional<int> aacExtension; // position in AacExtensions
+    std::optional<QString> language;
+    std::optional<QString> ignoreTypes;
+    std::optional<QString> onlyTypes;
+    bool dryRun = false;
+    bool help = false;
+    bool listPresets = false;
+    QStringList paths;
 };
 
 // The highest slot count the command line accepts.
@@ -40,7 +40,7 @@ inline constexpr int MaxCliThreads = 32;
 
 // Reads the arguments (the program name first). On a usage error returns false and
 // puts a one-line reason into error.
-bool ParseCliOptions(const QStringList& arguments, TCliOptions& options, QString& error);
+bool parseCliOptions(const QStringList& arguments, CliOptions& options, QString& error);
 
 // The --help text: every option with its values.
-QString CliHelpText();
+QString cliHelpText();

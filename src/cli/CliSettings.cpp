@@ -8,11 +8,11 @@
 #include <QFileInfo>
 #include <QtMath>
 
-QString CliFormatName(TOutputCodec codec) {
+QString cliFormatName(OutputCodec codec) {
     static const QStringList names = {QStringLiteral("mp3"),  QStringLiteral("aac"), QStringLiteral("ogg"),
                                       QStringLiteral("opus"), QStringLiteral("wma"), QStringLiteral("flac"),
                                       QStringLiteral("alac"), QStringLiteral("wav")};
-    return names.value(codec);
+    return names.value(ordinal(codec));
 }
 
 namespace {
@@ -23,9 +23,9 @@ bool usageError(QString& error, const QString& text) {
 }
 
 // The quality-list position of a typed quality value, or -1.
-int qualityPosition(const TCodec& codec, const QString& value) {
+int qualityPosition(const CodecCapabilities& codec, const QString& value) {
     bool ok = false;
-    if (codec.FCodecId == ocAAC) {
+    if (codec.codecId == OutputCodec::Aac) {
         // The list holds positions for 0.1 to 2.2 in steps of 0.1.
         const double number = value.toDouble(&ok);
         if (!ok)
@@ -35,44 +35,46 @@ int qualityPosition(const TCodec& codec, const QString& value) {
         if (qAbs(tenths - rounded) > 1e-6)
             return -1;
         const int position = rounded - 1;
-        return position >= 0 && position < codec.FSupportedQualities.size() ? position : -1;
+        return position >= 0 && position < codec.supportedQualities.size() ? position : -1;
     }
     const int number = value.toInt(&ok);
-    return ok ? int(codec.FSupportedQualities.indexOf(QString::number(number))) : -1;
+    return ok ? int(codec.supportedQualities.indexOf(QString::number(number))) : -1;
 }
 
-QString qualityRange(const TCodec& codec) {
-    if (codec.FCodecId == ocAAC)
+QString qualityRange(const CodecCapabilities& codec) {
+    if (codec.codecId == OutputCodec::Aac)
         return QStringLiteral("0.1 to 2.2 in steps of 0.1");
-    return codec.FSupportedQualities.first() + QStringLiteral(" to ") + codec.FSupportedQualities.last();
+    return codec.supportedQualities.first() + QStringLiteral(" to ") + codec.supportedQualities.last();
 }
 
-QString rateList(const TCodec& codec) {
+QString rateList(const CodecCapabilities& codec) {
     QStringList rates;
-    for (TSampleRate rate : codec.FSupportedSampleRates)
-        rates << (rate == srOriginal ? QStringLiteral("original") : QString::number(SampleRateHz(rate)));
+    for (SampleRate rate : codec.supportedSampleRates)
+        rates << (rate == SampleRate::Original ? QStringLiteral("original")
+                                               : QString::number(sampleRateHz(rate)));
     return rates.join(QStringLiteral(", "));
 }
 
 } // namespace
 
-bool ApplyCodecOptions(const TCliOptions& options, const TCodecTable& table, TCodecPanelPositions& panel,
+bool applyCodecOptions(const CliOptions& options, const CodecTable& table, CodecPanelPositions& panel,
                        std::optional<QString>& typedBitrate, QString& error) {
-    const auto codecId = TOutputCodec(panel.Format);
-    const TCodec* found = FindCodec(table, codecId);
+    const auto codecId = OutputCodec(panel.format);
+    const CodecCapabilities* found = findCodec(table, codecId);
     if (!found)
         return usageError(error, QStringLiteral("the format is unknown"));
-    const TCodec& codec = *found;
-    const QString format = CliFormatName(codecId);
-    TCodecPagePositions& page = panel.Page(codecId);
-    const bool hasMethods = codec.FSupportedEncodingTypes.contains(etQuality); // MP3, AAC, Ogg Vorbis
-    const bool hasBitrates = !codec.FSupportedBitrates.isEmpty();
-    const bool hasQualities = !codec.FSupportedQualities.isEmpty();
+    const CodecCapabilities& codec = *found;
+    const QString format = cliFormatName(codecId);
+    CodecPagePositions& page = panel.page(codecId);
+    const bool hasMethods =
+        codec.supportedEncodingTypes.contains(EncodeType::Quality); // MP3, AAC, Ogg Vorbis
+    const bool hasBitrates = !codec.supportedBitrates.isEmpty();
+    const bool hasQualities = !codec.supportedQualities.isEmpty();
 
     // The method, given or implied by a bit rate or a quality.
-    std::optional<QString> method = options.Method;
+    std::optional<QString> method = options.method;
     if (method) {
-        if (codecId == ocOPUS) {
+        if (codecId == OutputCodec::Opus) {
             if (*method == QLatin1String("quality"))
                 return usageError(error, QStringLiteral("--method: opus takes cbr or vbr"));
         } else if (!hasMethods) {
@@ -82,92 +84,92 @@ bool ApplyCodecOptions(const TCliOptions& options, const TCodecTable& table, TCo
         }
     }
     if (hasMethods) {
-        if (options.Bitrate && options.Quality)
+        if (options.bitrate && options.quality)
             return usageError(
                 error, QStringLiteral("--bitrate and --quality exclude each other for %1").arg(format));
-        if (options.Bitrate && method && *method != QLatin1String("cbr"))
+        if (options.bitrate && method && *method != QLatin1String("cbr"))
             return usageError(error, QStringLiteral("--bitrate needs --method cbr"));
-        if (options.Quality && method && *method != QLatin1String("quality"))
+        if (options.quality && method && *method != QLatin1String("quality"))
             return usageError(error, QStringLiteral("--quality needs --method quality"));
-        if (!method && options.Bitrate)
+        if (!method && options.bitrate)
             method = QStringLiteral("cbr");
-        if (!method && options.Quality)
+        if (!method && options.quality)
             method = QStringLiteral("quality");
         if (method)
-            page.Method = *method == QLatin1String("cbr") ? 0 : 1;
-    } else if (codecId == ocOPUS && method) {
-        panel.OpusVbr = *method == QLatin1String("vbr");
+            page.method = *method == QLatin1String("cbr") ? 0 : 1;
+    } else if (codecId == OutputCodec::Opus && method) {
+        panel.opusVbr = *method == QLatin1String("vbr");
     }
 
-    if (options.Bitrate) {
+    if (options.bitrate) {
         if (!hasBitrates)
             return usageError(error, QStringLiteral("--bitrate: %1 takes no bit rate").arg(format));
-        const int position = int(codec.FSupportedBitrates.indexOf(*options.Bitrate));
+        const int position = int(codec.supportedBitrates.indexOf(*options.bitrate));
         if (position >= 0)
-            page.Bitrate = position;
+            page.bitrate = position;
         else
-            typedBitrate = *options.Bitrate; // a typed value passes through, as in the editable list
+            typedBitrate = *options.bitrate; // a typed value passes through, as in the editable list
     }
 
-    if (options.Quality) {
+    if (options.quality) {
         if (!hasQualities)
             return usageError(error, QStringLiteral("--quality: %1 takes no quality").arg(format));
-        const int position = qualityPosition(codec, *options.Quality);
+        const int position = qualityPosition(codec, *options.quality);
         if (position < 0)
             return usageError(error, QStringLiteral("--quality: \"%1\" is not a %2 quality (%3)")
-                                         .arg(*options.Quality, format, qualityRange(codec)));
-        page.Quality = position;
+                                         .arg(*options.quality, format, qualityRange(codec)));
+        page.quality = position;
     }
 
-    if (options.Managed) {
-        if (codecId != ocOGG)
+    if (options.managed) {
+        if (codecId != OutputCodec::Ogg)
             return usageError(error, QStringLiteral("--managed applies to ogg only"));
-        panel.OggManagedBitrate = true;
+        panel.oggManagedBitrate = true;
     }
 
-    if (options.SampleRate) {
+    if (options.sampleRate) {
         int position = -1;
-        for (int index = 0; index < codec.FSupportedSampleRates.size(); ++index) {
-            const TSampleRate rate = codec.FSupportedSampleRates.at(index);
-            const QString text =
-                rate == srOriginal ? QStringLiteral("original") : QString::number(SampleRateHz(rate));
-            if (text == *options.SampleRate)
+        for (int index = 0; index < codec.supportedSampleRates.size(); ++index) {
+            const SampleRate rate = codec.supportedSampleRates.at(index);
+            const QString text = rate == SampleRate::Original ? QStringLiteral("original")
+                                                              : QString::number(sampleRateHz(rate));
+            if (text == *options.sampleRate)
                 position = index;
         }
         if (position < 0)
             return usageError(error, QStringLiteral("--sample-rate: %1 is not a rate of %2 (%3)")
-                                         .arg(*options.SampleRate, format, rateList(codec)));
-        page.SampleRate = position;
+                                         .arg(*options.sampleRate, format, rateList(codec)));
+        page.sampleRate = position;
     }
 
-    if (options.Channels) {
-        const int position = int(codec.FSupportedChannels.indexOf(*options.Channels));
+    if (options.channels) {
+        const int position = int(codec.supportedChannels.indexOf(*options.channels));
         if (position < 0)
             return usageError(error, QStringLiteral("--channels: %1 does not take this layout").arg(format));
-        page.Channel = position;
+        page.channel = position;
     }
 
-    if (options.BitDepth) {
-        const int position = int(codec.FSupportedBitDepths.indexOf(*options.BitDepth));
+    if (options.bitDepth) {
+        const int position = int(codec.supportedBitDepths.indexOf(*options.bitDepth));
         if (position >= 0)
-            page.BitDepth = position;
-        else if (*options.BitDepth != bdOriginal)
+            page.bitDepth = position;
+        else if (*options.bitDepth != BitDepth::Original)
             return usageError(error, QStringLiteral("--bit-depth: %1 takes no bit depth").arg(format));
     }
     return true;
 }
 
-bool BuildCliRun(const TCliOptions& options, const TStoredSettings& stored, const TCodecTable& table,
-                 TCliRun& run, QString& error) {
-    run = TCliRun();
-    run.Panel = stored.Main.Panel;
+bool buildCliRun(const CliOptions& options, const StoredSettings& stored, const CodecTable& table,
+                 CliRun& run, QString& error) {
+    run = CliRun();
+    run.panel = stored.main.panel;
 
-    if (options.Preset) {
-        const TProfile* preset = nullptr;
-        for (const TProfile& candidate : stored.Presets) {
-            if (candidate.FTitle != *options.Preset)
+    if (options.preset) {
+        const Preset* preset = nullptr;
+        for (const Preset& candidate : stored.presets) {
+            if (candidate.title != *options.preset)
                 continue;
-            if (options.Format && candidate.FCodecId != *options.Format)
+            if (options.format && candidate.codecId != *options.format)
                 continue;
             preset = &candidate;
             break;
@@ -175,39 +177,39 @@ bool BuildCliRun(const TCliOptions& options, const TStoredSettings& stored, cons
 
         if (!preset) {
             const QString scope =
-                options.Format ? QStringLiteral(" for ") + CliFormatName(*options.Format) : QString();
+                options.format ? QStringLiteral(" for ") + cliFormatName(*options.format) : QString();
             return usageError(
                 error, QStringLiteral("--preset: there is no preset titled \"%1\"%2 (see --list-presets)")
-                           .arg(*options.Preset, scope));
+                           .arg(*options.preset, scope));
         }
-        run.Panel = ApplyPreset(table, *preset, run.Panel);
-    } else if (options.Format) {
-        run.Panel.Format = *options.Format;
+        run.panel = applyPreset(table, *preset, run.panel);
+    } else if (options.format) {
+        run.panel.format = ordinal(*options.format);
     }
 
     std::optional<QString> typedBitrate;
-    if (!ApplyCodecOptions(options, table, run.Panel, typedBitrate, error))
+    if (!applyCodecOptions(options, table, run.panel, typedBitrate, error))
         return false;
-    run.Run.Profile = CreateEncodingProfile(table, run.Panel, typedBitrate);
+    run.run.profile = createEncodingProfile(table, run.panel, typedBitrate);
 
-    const TProgramSettings& program = stored.Program;
-    run.Run.OutputFolder = options.OutputFolder.value_or(program.OutputFolder);
-    if (!run.Run.OutputFolder.isEmpty())
-        run.Run.OutputFolder = QFileInfo(run.Run.OutputFolder).absoluteFilePath();
-    run.Run.CreateFolderStruct = options.FolderStructure.value_or(program.CreateFolderStruct);
-    run.Run.OverwriteOption = options.Overwrite.value_or(program.OverwriteOption);
-    run.Run.ThreadCount = options.Threads.value_or(program.ThreadCount);
-    run.Run.DelUnfinished = options.DeleteUnfinished.value_or(program.DeleteUnfinished);
-    run.Run.CopyCoverArt = options.CoverArt.value_or(program.CopyCoverArt);
-    run.Run.AdvancedSettings = stored.Advanced;
-    if (options.CustomParams)
-        run.Run.AdvancedSettings.CustomFFmpegParams = JoinCustomParamLines(*options.CustomParams);
-    if (options.AacExtension)
-        run.Run.AdvancedSettings.AacExtensionIndex = *options.AacExtension;
+    const ProgramSettings& program = stored.program;
+    run.run.outputFolder = options.outputFolder.value_or(program.outputFolder);
+    if (!run.run.outputFolder.isEmpty())
+        run.run.outputFolder = QFileInfo(run.run.outputFolder).absoluteFilePath();
+    run.run.createFolderStruct = options.folderStructure.value_or(program.createFolderStruct);
+    run.run.overwriteOption = options.overwrite.value_or(program.overwriteOption);
+    run.run.threadCount = options.threads.value_or(program.threadCount);
+    run.run.delUnfinished = options.deleteUnfinished.value_or(program.deleteUnfinished);
+    run.run.copyCoverArt = options.coverArt.value_or(program.copyCoverArt);
+    run.run.advancedSettings = stored.advanced;
+    if (options.customParams)
+        run.run.advancedSettings.customFFmpegParams = joinCustomParamLines(*options.customParams);
+    if (options.aacExtension)
+        run.run.advancedSettings.aacExtensionIndex = *options.aacExtension;
 
-    run.Add.IgnoredTypes = options.IgnoreTypes.value_or(program.IgnoredTypes);
-    run.Add.AddOnlyTypes = options.OnlyTypes.value_or(program.AddOnlyTypes);
-    run.Add.PreferredLanguage = options.Language.value_or(PreferredLanguage(program, stored.LanguageCodes));
-    run.Add.AddOnlyForGivenFolders = true;
+    run.add.ignoredTypes = options.ignoreTypes.value_or(program.ignoredTypes);
+    run.add.addOnlyTypes = options.onlyTypes.value_or(program.addOnlyTypes);
+    run.add.preferredLanguage = options.language.value_or(preferredLanguage(program, stored.languageCodes));
+    run.add.addOnlyForGivenFolders = true;
     return true;
 }

@@ -2,71 +2,71 @@
 
 #include "engine/ConversionEngine.h"
 
-TStatusPrinter::TStatusPrinter(TConversionEngine& engine, bool liveStatus, QObject* parent)
-    : QObject(parent), FEngine(engine), FLiveStatus(liveStatus) {
-    connect(&engine, &TConversionEngine::FileFinished, this, &TStatusPrinter::ShowFinishedFile);
-    if (FLiveStatus) {
-        connect(&engine, &TConversionEngine::CountersChanged, this, [this] { Refresh(true); });
-        connect(&engine, &TConversionEngine::TimesChanged, this, [this] { Refresh(); });
-        connect(&engine, &TConversionEngine::LoadChanged, this, [this] { Refresh(); });
-        connect(&engine, &TConversionEngine::ConvertingStateChanged, this, [this](bool converting) {
+StatusPrinter::StatusPrinter(ConversionEngine& engine, bool liveStatus, QObject* parent)
+    : QObject(parent), m_engine(engine), m_liveStatus(liveStatus) {
+    connect(&engine, &ConversionEngine::fileFinished, this, &StatusPrinter::showFinishedFile);
+    if (m_liveStatus) {
+        connect(&engine, &ConversionEngine::countersChanged, this, [this] { refresh(true); });
+        connect(&engine, &ConversionEngine::timesChanged, this, [this] { refresh(); });
+        connect(&engine, &ConversionEngine::loadChanged, this, [this] { refresh(); });
+        connect(&engine, &ConversionEngine::convertingStateChanged, this, [this](bool converting) {
             if (!converting)
-                ClearStatus();
+                clearStatus();
         });
     }
 }
 
-void TStatusPrinter::PrintLine(const QString& line, bool isError) {
-    ClearStatus();
+void StatusPrinter::printLine(const QString& line, bool isError) {
+    clearStatus();
     std::FILE* stream = isError ? stderr : stdout;
     std::fputs(line.toLocal8Bit().constData(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
-    if (FLiveStatus && FEngine.IsConverting())
-        Refresh(true);
+    if (m_liveStatus && m_engine.isConverting())
+        refresh(true);
 }
 
-void TStatusPrinter::Finish() {
-    ClearStatus();
+void StatusPrinter::finish() {
+    clearStatus();
 }
 
-void TStatusPrinter::ShowFinishedFile(int row, int icon, const QString& text) {
+void StatusPrinter::showFinishedFile(int row, int icon, const QString& text) {
     Q_UNUSED(icon)
-    const QString source = FEngine.MediaFiles().at(row).FilePath;
+    const QString source = m_engine.mediaFiles().at(row).filePath;
     QString line = text + QStringLiteral(": ") + source;
     if (text == QLatin1String("Done") || text == QLatin1String("Artwork write failed")) {
-        for (const TFFmpegCommandLine& job : FEngine.CommandLines()) {
-            if (job.FileListIndex == row) {
-                line += QStringLiteral(" -> ") + job.DestinationFilePath;
+        for (const Job& job : m_engine.jobs()) {
+            if (job.fileListIndex == row) {
+                line += QStringLiteral(" -> ") + job.destinationFilePath;
                 break;
             }
         }
     }
-    PrintLine(line);
+    printLine(line);
 }
 
-void TStatusPrinter::Refresh(bool force) {
-    if (!FLiveStatus || !FEngine.IsConverting())
+void StatusPrinter::refresh(bool force) {
+    if (!m_liveStatus || !m_engine.isConverting())
         return;
-    if (!force && FLastRefresh.isValid() && FLastRefresh.elapsed() < 100)
+    if (!force && m_lastRefresh.isValid() && m_lastRefresh.elapsed() < 100)
         return;
-    FLastRefresh.start();
-    const TRunProgress& progress = FEngine.Progress();
-    const TSlotLoad& load = FEngine.Load();
-    const QString status = progress.ProgressText() + QStringLiteral(" | ") + progress.TimeText() +
-                           QStringLiteral(" | ") + load.SpeedText() + QStringLiteral(" | ") +
-                           load.CPUUsageText();
+    m_lastRefresh.start();
+    const RunProgress& progress = m_engine.progress();
+    const SlotLoad& load = m_engine.load();
+    const QString status = progress.progressText() + QStringLiteral(" | ") + progress.timeText() +
+                           QStringLiteral(" | ") + load.speedText() + QStringLiteral(" | ") +
+                           load.cpuUsageText();
     // Carriage return and "erase to end of line" keep the status on one line.
     std::fputs("\r\033[K", stdout);
     std::fputs(status.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
-    FStatusShown = true;
+    m_statusShown = true;
 }
 
-void TStatusPrinter::ClearStatus() {
-    if (!FStatusShown)
+void StatusPrinter::clearStatus() {
+    if (!m_statusShown)
         return;
     std::fputs("\r\033[K", stdout);
     std::fflush(stdout);
-    FStatusShown = false;
+    m_statusShown = false;
 }

@@ -8,28 +8,28 @@
 #include <QString>
 #include <cstdio>
 
-class TConversionEngine;
+class ConversionEngine;
 
 // What velmo-convert shows while it runs. On a terminal one status line is
 // rewritten in place (at most ten times a second) and every finished file gets a
 // line of its own above it; otherwise only plain lines are written.
-class TStatusPrinter : public QObject {
+class StatusPrinter : public QObject {
     Q_OBJECT
 public:
-    TStatusPrinter(TConversionEngine& engine, bool liveStatus, QObject* parent = nullptr);
+    StatusPrinter(ConversionEngine& engine, bool liveStatus, QObject* parent = nullptr);
 
     // A line on standard output (standard error when isError), kept clear of the status line.
-    void PrintLine(const QString& line, bool isError = false);
+    void printLine(const QString& line, bool isError = false);
     // Removes the status line before the program ends.
-    void Finish();
+    void finish();
 
 private:
-    void ShowFinishedFile(int row, int icon, const QString& text);
-    void Refresh(bool force = false);
-    void ClearStatus();
+    void showFinishedFile(int row, int icon, const QString& text);
+    void refresh(bool force = false);
+    void clearStatus();
 
-    TConversionEngine& FEngine;
-    bool FLiveStatus = false;
-    bool FStatusShown = false;
-    QElapsedTimer FLastRefresh;
+    ConversionEngine& m_engine;
+    bool m_liveStatus = false;
+    bool m_statusShown = false;
+    QElapsedTimer m_lastRefresh;
 };

@@ -23,11 +23,11 @@ void onSignal(int signalNumber) {
 
 } // namespace
 
-TStopSignals::TStopSignals(QObject* parent) : QObject(parent) {
+StopSignals::StopSignals(QObject* parent) : QObject(parent) {
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    FNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(FNotifier, &QSocketNotifier::activated, this, &TStopSignals::ReadPipe);
+    m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &StopSignals::readPipe);
 
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -37,10 +37,10 @@ TStopSignals::TStopSignals(QObject* parent) : QObject(parent) {
         ::sigaction(signalNumber, &action, nullptr);
 }
 
-TStopSignals::~TStopSignals() {
+StopSignals::~StopSignals() {
     for (const int signalNumber : StopSignalNumbers)
         ::signal(signalNumber, SIG_DFL);
-    delete FNotifier;
+    delete m_notifier;
     for (int& fd : signalPipe) {
         if (fd >= 0)
             ::close(fd);
@@ -48,10 +48,10 @@ TStopSignals::~TStopSignals() {
     }
 }
 
-void TStopSignals::ReadPipe() {
+void StopSignals::readPipe() {
     unsigned char byte = 0;
     while (::read(signalPipe[0], &byte, 1) == 1) {
-        FReceived = true;
-        emit StopRequested(byte);
+        m_received = true;
+        emit stopRequested(byte);
     }
 }

@@ -6,20 +6,20 @@ class QSocketNotifier;
 
 // Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the main thread: the handler only
 // writes the signal number into a pipe, which the event loop reads.
-class TStopSignals : public QObject {
+class StopSignals : public QObject {
     Q_OBJECT
 public:
-    explicit TStopSignals(QObject* parent = nullptr);
-    ~TStopSignals() override;
+    explicit StopSignals(QObject* parent = nullptr);
+    ~StopSignals() override;
 
-    bool Received() const { return FReceived; }
+    bool received() const { return m_received; }
 
 signals:
-    void StopRequested(int signalNumber);
+    void stopRequested(int signalNumber);
 
 private:
-    void ReadPipe();
+    void readPipe();
 
-    QSocketNotifier* FNotifier = nullptr;
-    bool FReceived = false;
+    QSocketNotifier* m_notifier = nullptr;
+    bool m_received = false;
 };

@@ -8,13 +8,13 @@
 #include "cli/StatusPrinter.h"
 #include "cli/StopSignals.h"
 #include "engine/ConversionEngine.h"
-#include "engine/MediaFileAdder.h"
+#include "engine/FileAdder.h"
 #include "engine/OutputPath.h"
 #include "model/CodecTable.h"
 #include "settings/AdvancedSettingsFile.h"
 #include "settings/LanguageCodes.h"
 #include "settings/MainSettings.h"
-#include "settings/ProfileManager.h"
+#include "settings/PresetManager.h"
 #include "settings/ProgramSettings.h"
 #include "system/ProgramStartup.h"
 
@@ -46,171 +46,169 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("velmo-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELMO_VERSION));
 
-    TCliOptions options;
+    CliOptions options;
     QString error;
-    if (!ParseCliOptions(QCoreApplication::arguments(), options, error)) {
+    if (!parseCliOptions(QCoreApplication::arguments(), options, error)) {
         printError(error);
         return ExitUsage;
     }
-    if (options.Help) {
-        std::fputs(CliHelpText().toLocal8Bit().constData(), stdout);
+    if (options.help) {
+        std::fputs(cliHelpText().toLocal8Bit().constData(), stdout);
         return ExitSuccess;
     }
 
-    TProgramPaths paths;
-    if (!ProgramStartup::Prepare(paths, error)) {
+    ProgramPaths paths;
+    if (!ProgramStartup::prepare(paths, error)) {
         printError(error);
         return ExitFailed;
     }
 
-    const TCodecTable table = BuildCodecTable();
-    TProfileManager profileManager(paths.ProfileFolderPath, paths.UserProfileFolderPath);
-    profileManager.ListProfiles();
-    const QList<TProfile>& presets = profileManager.Profiles();
-    if (options.ListPresets) {
+    const CodecTable table = buildCodecTable();
+    PresetManager profileManager(paths.profileFolderPath, paths.userProfileFolderPath);
+    profileManager.listPresets();
+    const QList<Preset>& presets = profileManager.presets();
+    if (options.listPresets) {
         for (int codec = 0; codec < OutputCodecCount; ++codec) {
-            printOut(CliFormatName(TOutputCodec(codec)));
-            for (const TProfile& preset : profileManager.ProfilesOfCodec(TOutputCodec(codec)))
-                printOut(QStringLiteral("  - ") + preset.FTitle);
+            printOut(cliFormatName(OutputCodec(codec)));
+            for (const Preset& preset : profileManager.presetsOfCodec(OutputCodec(codec)))
+                printOut(QStringLiteral("  - ") + preset.title);
         }
         return ExitSuccess;
     }
 
-    const TProgramSettings program = LoadProgramSettings(paths.SettingsFilePath, MachineThreadCountCeiling());
-    const TMainSettings mainSettings = LoadMainSettings(paths.SettingsFilePath, table);
-    const TAdvancedSettings advanced = LoadAdvancedSettings(paths.AdvancedSettingsFilePath);
-    const QStringList languageCodes = LoadLanguageCodes(LanguageCodesFilePath());
-    const TStoredSettings stored{program, mainSettings, advanced, languageCodes, presets};
-    TCliRun run;
-    if (!BuildCliRun(options, stored, table, run, error)) {
+    const ProgramSettings program = loadProgramSettings(paths.settingsFilePath, machineThreadCountCeiling());
+    const MainSettings mainSettings = loadMainSettings(paths.settingsFilePath, table);
+    const AdvancedSettings advanced = loadAdvancedSettings(paths.advancedSettingsFilePath);
+    const QStringList languageCodes = loadLanguageCodes(languageCodesFilePath());
+    const StoredSettings stored{program, mainSettings, advanced, languageCodes, presets};
+    CliRun run;
+    if (!buildCliRun(options, stored, table, run, error)) {
         printError(error);
         return ExitUsage;
     }
 
-    if (paths.FFmpegPath.isEmpty() && !options.DryRun) {
+    if (paths.ffmpegPath.isEmpty() && !options.dryRun) {
         printError(
             QStringLiteral("ffmpeg was not found: install it (Debian: apt install ffmpeg) or put it in ") +
-            paths.ProgramFolder + u'/' + paths.ToolSubFolder);
-        LogError(QStringLiteral("velmo-convert: ffmpeg was not found"));
+            paths.programFolder + u'/' + paths.toolSubFolder);
+        logError(QStringLiteral("velmo-convert: ffmpeg was not found"));
         return ExitFailed;
     }
 
-    TStopSignals stopSignals;
-    TConversionEngine engine;
-    engine.SetFFmpegPath(paths.FFmpegPath.isEmpty() ? QStringLiteral("ffmpeg") : paths.FFmpegPath);
-    engine.SetCoverArtWriterPath(paths.CoverWriterPath);
-    engine.SetBackendOutputFolder(paths.BackendOutputFolderPath);
-    engine.SetPostEncodeAction(paDoNothing);
+    StopSignals stopSignals;
+    ConversionEngine engine;
+    engine.setFFmpegPath(paths.ffmpegPath.isEmpty() ? QStringLiteral("ffmpeg") : paths.ffmpegPath);
+    engine.setCoverArtWriterPath(paths.coverWriterPath);
+    engine.setBackendOutputFolder(paths.backendOutputFolderPath);
+    engine.setPostEncodeAction(PostEncodeAction::DoNothing);
 
-    const bool liveStatus = ::isatty(STDOUT_FILENO) == 1 && !options.DryRun;
-    TStatusPrinter printer(engine, liveStatus);
+    const bool liveStatus = ::isatty(STDOUT_FILENO) == 1 && !options.dryRun;
+    StatusPrinter printer(engine, liveStatus);
 
     // Adding.
-    TMediaFileAdder adder(engine, paths.TempCoverArtFolderPath);
-    adder.SetSettings(run.Add);
+    FileAdder adder(engine, paths.tempCoverArtFolderPath);
+    adder.setSettings(run.add);
     int addFailures = 0;
-    QObject::connect(&adder, &TMediaFileAdder::FileFailed, &printer,
-                     [&](const QString&, const QString& text) {
-                         ++addFailures;
-                         printer.PrintLine(QStringLiteral("Error: ") + text, true);
-                     });
+    QObject::connect(&adder, &FileAdder::fileFailed, &printer, [&](const QString&, const QString& text) {
+        ++addFailures;
+        printer.printLine(QStringLiteral("Error: ") + text, true);
+    });
     QStringList existing;
-    for (const QString& path : std::as_const(options.Paths)) {
+    for (const QString& path : std::as_const(options.paths)) {
         const QFileInfo info(path);
         if (!info.exists()) {
             ++addFailures;
             const QString text =
                 QStringLiteral("Cannot find ") + path + QStringLiteral(" to add to the list.");
-            engine.Log(text, QStringLiteral("Error"));
-            printer.PrintLine(QStringLiteral("Error: ") + text, true);
+            engine.log(text, QStringLiteral("Error"));
+            printer.printLine(QStringLiteral("Error: ") + text, true);
             continue;
         }
         existing.append(info.absoluteFilePath());
     }
 
     bool interrupted = false;
-    QObject::connect(&stopSignals, &TStopSignals::StopRequested, &app, [&] {
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&] {
         if (interrupted)
             return;
         interrupted = true;
-        LogWarning(QStringLiteral("velmo-convert: stop requested by a signal"));
-        if (adder.IsBusy())
-            adder.Abort();
-        engine.Stop();
+        logWarning(QStringLiteral("velmo-convert: stop requested by a signal"));
+        if (adder.isBusy())
+            adder.abort();
+        engine.stop();
     });
 
     if (!existing.isEmpty()) {
         if (liveStatus)
-            printer.PrintLine(QStringLiteral("Adding files..."));
-        adder.AddPaths(existing);
+            printer.printLine(QStringLiteral("Adding files..."));
+        adder.addPaths(existing);
     }
     if (interrupted) {
-        printer.PrintLine(QStringLiteral("Stopped."), true);
-        engine.ClearMediaFiles();
+        printer.printLine(QStringLiteral("Stopped."), true);
+        engine.clearMediaFiles();
         return ExitInterrupted;
     }
 
     QString lastMessageCaption;
-    QObject::connect(&engine, &TConversionEngine::MessageRequested, &printer,
+    QObject::connect(&engine, &ConversionEngine::messageRequested, &printer,
                      [&](const QString& caption, const QString& text) {
                          lastMessageCaption = caption;
-                         printer.PrintLine(caption + QStringLiteral(": ") + text,
+                         printer.printLine(caption + QStringLiteral(": ") + text,
                                            caption == QLatin1String("Error"));
                      });
 
     // The rows the overwrite option skips get a line each, naming the existing file.
     const auto reportSkipped = [&](const QList<int>& rows) {
         const QString extension =
-            GetOutputExtension(run.Run.Profile.FCodecId, run.Run.AdvancedSettings.AacExtensionIndex);
+            outputExtension(run.run.profile.codecId, run.run.advancedSettings.aacExtensionIndex);
         for (int row : rows) {
-            const QString output = TOutputFilePathHelper::GenerateOutputFilePath(
-                QFileInfo(engine.MediaFiles().at(row).FilePath).absoluteFilePath(), run.Run.OutputFolder,
-                false, run.Run.CreateFolderStruct, extension,
-                TExtensions::TOutputCodecsToStr(run.Run.Profile.FCodecId));
-            printer.PrintLine(QStringLiteral("Skipping ") + output +
+            const QString output = outputFilePath(
+                QFileInfo(engine.mediaFiles().at(row).filePath).absoluteFilePath(), run.run.outputFolder,
+                false, run.run.createFolderStruct, extension, formatName(run.run.profile.codecId));
+            printer.printLine(QStringLiteral("Skipping ") + output +
                               QStringLiteral(" because it already exists"));
         }
     };
 
-    if (options.DryRun) {
-        if (engine.MediaFiles().isEmpty()) {
+    if (options.dryRun) {
+        if (engine.mediaFiles().isEmpty()) {
             printError(QStringLiteral("Please add audio files."));
             return ExitFailed;
         }
         QList<int> skipped;
-        const QList<TFFmpegCommandLine> jobs = engine.GenerateCommandLines(run.Run, &skipped);
+        const QList<Job> jobs = engine.generateJobs(run.run, &skipped);
         reportSkipped(skipped);
-        for (const TFFmpegCommandLine& job : jobs) {
-            printOut(job.DestinationFilePath);
-            printOut(QStringLiteral("  ") + engine.FFmpegPath() + job.CommandLine);
+        for (const Job& job : jobs) {
+            printOut(job.destinationFilePath);
+            printOut(QStringLiteral("  ") + engine.ffmpegPath() + job.commandLine);
         }
         std::fflush(stdout);
-        engine.ClearMediaFiles();
+        engine.clearMediaFiles();
         return addFailures > 0 ? ExitFailed : ExitSuccess;
     }
 
     bool finished = false;
-    QObject::connect(&engine, &TConversionEngine::RunFinished, &app,
-                     [&](const QString& message, int failedCount, int) {
+    QObject::connect(&engine, &ConversionEngine::runFinished, &app,
+                     [&](const QString& message, int failedCount, PostEncodeAction) {
                          // After Ctrl+C the stop's own line tells what happened.
                          if (!interrupted)
-                             printer.PrintLine(message, failedCount > 0);
-                         if (engine.State() != TConversionEngine::TState::Stopping) {
+                             printer.printLine(message, failedCount > 0);
+                         if (engine.state() != ConversionEngine::State::Stopping) {
                              finished = true;
                              app.exit(0);
                          }
                      });
-    QObject::connect(&engine, &TConversionEngine::RunStopped, &app, [&] {
-        printer.PrintLine(QStringLiteral("Encoding stopped by user."), true);
+    QObject::connect(&engine, &ConversionEngine::runStopped, &app, [&] {
+        printer.printLine(QStringLiteral("Encoding stopped by user."), true);
         finished = true;
         app.exit(0);
     });
 
-    const bool started = engine.StartConversion(run.Run);
-    reportSkipped(engine.SkippedRows());
+    const bool started = engine.startConversion(run.run);
+    reportSkipped(engine.skippedRows());
     if (started && !finished)
         app.exec();
-    printer.Finish();
+    printer.finish();
 
     int exitCode = ExitSuccess;
     if (interrupted) {
@@ -221,14 +219,14 @@ int main(int argc, char* argv[]) {
         const bool allSkipped = lastMessageCaption == QLatin1String("Warning");
         exitCode = allSkipped && addFailures == 0 ? ExitSuccess : ExitFailed;
     } else {
-        bool anyFailed = addFailures > 0 || engine.Progress().TotalFailedCount() > 0;
-        for (int row = 0; row < engine.MediaFiles().size(); ++row) {
-            if (engine.RowState(row).Text == QLatin1String("Stopped by user"))
+        bool anyFailed = addFailures > 0 || engine.progress().totalFailedCount() > 0;
+        for (int row = 0; row < engine.mediaFiles().size(); ++row) {
+            if (engine.rowState(row).text == QLatin1String("Stopped by user"))
                 anyFailed = true;
         }
         exitCode = anyFailed ? ExitFailed : ExitSuccess;
     }
     // The cover pictures this run extracted are not needed any more.
-    engine.ClearMediaFiles();
+    engine.clearMediaFiles();
     return exitCode;
 }

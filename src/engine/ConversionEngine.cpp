@@ -1,8 +1,8 @@
 #include "engine/ConversionEngine.h"
 
 #include "base/TextFormat.h"
-#include "engine/Encoder.h"
-#include "engine/FFmpegCommandLineGenerator.h"
+#include "engine/EncoderSlot.h"
+#include "engine/JobGenerator.h"
 #include "engine/WorkerWait.h"
 
 #include <QCoreApplication>
@@ -14,430 +14,428 @@ namespace {
 const QString ReadyText = QStringLiteral("Ready");
 }
 
-TConversionEngine::TConversionEngine(QObject* parent)
-    : QObject(parent), FFFmpegCommandLineGenerator(std::make_unique<TFFmpegCommandLineGenerator>()) {
-    FTimeTimer.setInterval(1000);
-    FEncodingCPUUsageTimer.setInterval(100);
-    connect(&FTimeTimer, &QTimer::timeout, this, &TConversionEngine::TimeTimerTimer);
-    connect(&FEncodingCPUUsageTimer, &QTimer::timeout, this, &TConversionEngine::EncodingCPUUsageTimerTimer);
+ConversionEngine::ConversionEngine(QObject* parent)
+    : QObject(parent), m_jobGenerator(std::make_unique<JobGenerator>()) {
+    m_timeTimer.setInterval(1000);
+    m_loadTimer.setInterval(100);
+    connect(&m_timeTimer, &QTimer::timeout, this, &ConversionEngine::onTimeTick);
+    connect(&m_loadTimer, &QTimer::timeout, this, &ConversionEngine::onLoadTick);
 }
 
-TConversionEngine::~TConversionEngine() {
+ConversionEngine::~ConversionEngine() {
     // The slots' runners end their ffmpeg processes when they are destroyed.
-    TerminateAll();
-    ReleaseEncoders();
+    terminateAll();
+    releaseSlots();
 }
 
 // ---- the list ------------------------------------------------------------------
 
-int TConversionEngine::AppendMediaFile(TMediaFile file) {
-    const qint64 duration = file.AudioStreams.isEmpty() ? 0 : file.GetSelectedAudioStream().Duration;
-    FMediaFiles.append(std::move(file));
-    FRowStates.append(TRowState());
-    FTotalListTime += duration;
-    const int row = int(FMediaFiles.size()) - 1;
-    emit MediaFileAdded(row);
-    emit TotalListTimeChanged(FTotalListTime);
+int ConversionEngine::appendMediaFile(MediaFile file) {
+    const qint64 duration = file.audioStreams.isEmpty() ? 0 : file.selectedAudioStream().duration;
+    m_mediaFiles.append(std::move(file));
+    m_rowStates.append(RowState());
+    m_totalListTime += duration;
+    const int row = int(m_mediaFiles.size()) - 1;
+    emit mediaFileAdded(row);
+    emit totalListTimeChanged(m_totalListTime);
     return row;
 }
 
-void TConversionEngine::RemoveMediaFile(int row) {
-    if (row < 0 || row >= FMediaFiles.size())
+void ConversionEngine::removeMediaFile(int row) {
+    if (row < 0 || row >= m_mediaFiles.size())
         return;
-    FMediaFiles.at(row).DeleteCoverArtTempFiles();
-    FMediaFiles.removeAt(row);
-    FRowStates.removeAt(row);
-    emit MediaFileRemoved(row);
-    ReCalculateTotalDuration();
+    m_mediaFiles.at(row).deleteCoverArtTempFiles();
+    m_mediaFiles.removeAt(row);
+    m_rowStates.removeAt(row);
+    emit mediaFileRemoved(row);
+    recalculateTotalDuration();
 }
 
-void TConversionEngine::ClearMediaFiles() {
-    for (const TMediaFile& file : std::as_const(FMediaFiles))
-        file.DeleteCoverArtTempFiles();
-    FMediaFiles.clear();
-    FRowStates.clear();
-    FTotalListTime = 0;
-    emit MediaFilesCleared();
-    emit TotalListTimeChanged(FTotalListTime);
+void ConversionEngine::clearMediaFiles() {
+    for (const MediaFile& file : std::as_const(m_mediaFiles))
+        file.deleteCoverArtTempFiles();
+    m_mediaFiles.clear();
+    m_rowStates.clear();
+    m_totalListTime = 0;
+    emit mediaFilesCleared();
+    emit totalListTimeChanged(m_totalListTime);
 }
 
-void TConversionEngine::SetSelectedAudioStream(int row, int audioStreamIndex) {
-    if (row < 0 || row >= FMediaFiles.size())
+void ConversionEngine::setSelectedAudioStream(int row, int audioStreamIndex) {
+    if (row < 0 || row >= m_mediaFiles.size())
         return;
-    FMediaFiles[row].SelectedAudioStream = audioStreamIndex;
-    SetRow(row, IconReady, ReadyText);
-    ReCalculateTotalDuration();
+    m_mediaFiles[row].selectedStreamIndex = audioStreamIndex;
+    setRow(row, IconReady, ReadyText);
+    recalculateTotalDuration();
 }
 
-qint64 TConversionEngine::RowDuration(int row) const {
-    if (row < 0 || row >= FMediaFiles.size())
+qint64 ConversionEngine::rowDuration(int row) const {
+    if (row < 0 || row >= m_mediaFiles.size())
         return 0;
-    const TMediaFile& file = FMediaFiles.at(row);
-    if (file.SelectedAudioStream < 0 || file.SelectedAudioStream >= file.AudioStreams.size())
+    const MediaFile& file = m_mediaFiles.at(row);
+    if (file.selectedStreamIndex < 0 || file.selectedStreamIndex >= file.audioStreams.size())
         return 0;
-    return file.AudioStreams.at(file.SelectedAudioStream).Duration;
+    return file.audioStreams.at(file.selectedStreamIndex).duration;
 }
 
-void TConversionEngine::ReCalculateTotalDuration() {
-    FTotalListTime = 0;
-    for (int row = 0; row < FMediaFiles.size(); ++row)
-        FTotalListTime += RowDuration(row);
-    emit TotalListTimeChanged(FTotalListTime);
+void ConversionEngine::recalculateTotalDuration() {
+    m_totalListTime = 0;
+    for (int row = 0; row < m_mediaFiles.size(); ++row)
+        m_totalListTime += rowDuration(row);
+    emit totalListTimeChanged(m_totalListTime);
 }
 
-QString TConversionEngine::FileListSummary() const {
+QString ConversionEngine::fileListSummary() const {
     return QStringLiteral("%1 files, %2 in length")
-        .arg(FMediaFiles.size())
-        .arg(FormatDuration(FTotalListTime / 1000));
+        .arg(m_mediaFiles.size())
+        .arg(formatDuration(m_totalListTime / 1000));
 }
 
-void TConversionEngine::SetRow(int row, int icon, const QString& text) {
-    if (row < 0 || row >= FRowStates.size())
+void ConversionEngine::setRow(int row, int icon, const QString& text) {
+    if (row < 0 || row >= m_rowStates.size())
         return;
-    FRowStates[row].Icon = icon;
-    emit RowStateChanged(row, icon);
-    SetRowText(row, text);
+    m_rowStates[row].icon = icon;
+    emit rowStateChanged(row, icon);
+    setRowText(row, text);
 }
 
-void TConversionEngine::SetRowText(int row, const QString& text) {
-    if (row < 0 || row >= FRowStates.size())
+void ConversionEngine::setRowText(int row, const QString& text) {
+    if (row < 0 || row >= m_rowStates.size())
         return;
-    FRowStates[row].Text = text;
-    emit RowTextChanged(row, text);
+    m_rowStates[row].text = text;
+    emit rowTextChanged(row, text);
 }
 
-void TConversionEngine::Log(const QString& message, const QString& type) {
-    const TLogItem item{QDateTime::currentDateTime(), type, message};
-    FLogItems.append(item);
-    LogInfo(message);
-    emit Logged(item);
+void ConversionEngine::log(const QString& message, const QString& type) {
+    const LogEntry item{QDateTime::currentDateTime(), type, message};
+    m_logItems.append(item);
+    logInfo(message);
+    emit logged(item);
 }
 
 // ---- starting a run ------------------------------------------------------------
 
-bool TConversionEngine::StartConversion(const TRunSettings& settings) {
-    if (FState != TState::Idle)
+bool ConversionEngine::startConversion(const RunSettings& settings) {
+    if (m_state != State::Idle)
         return false;
-    if (FMediaFiles.isEmpty()) {
-        emit MessageRequested(QStringLiteral("Error"), QStringLiteral("Please add audio files."));
+    if (m_mediaFiles.isEmpty()) {
+        emit messageRequested(QStringLiteral("Error"), QStringLiteral("Please add audio files."));
         return false;
     }
-    if (settings.OutputFolder.isEmpty() || !QDir().mkpath(settings.OutputFolder)) {
-        LogException(QStringLiteral("TMainForm.ConvertBtnClick"),
-                     QStringLiteral("Cannot create ") + settings.OutputFolder);
-        emit MessageRequested(QStringLiteral("Error"),
+    if (settings.outputFolder.isEmpty() || !QDir().mkpath(settings.outputFolder)) {
+        logException(QStringLiteral("TMainForm.ConvertBtnClick"),
+                     QStringLiteral("Cannot create ") + settings.outputFolder);
+        emit messageRequested(QStringLiteral("Error"),
                               QStringLiteral("Unable to find or create output folder."));
         return false;
     }
-    FEncodeStartDate = QDateTime::currentDateTime();
-    Log(QStringLiteral("Starting encoding."), QStringLiteral("Info"));
+    m_encodeStartDate = QDateTime::currentDateTime();
+    log(QStringLiteral("Starting encoding."), QStringLiteral("Info"));
 
-    // StartConversion proper.
-    FState = TState::Preparing;
-    FStopRequested = false;
-    emit ProgressDialogShown(QStringLiteral("Please wait..."), false, QStringLiteral("Preparing for encode"));
-    emit ProgressDialogBarChanged(int(FMediaFiles.size()), 0);
+    // startConversion proper.
+    m_state = State::Preparing;
+    m_stopRequested = false;
+    emit progressDialogShown(QStringLiteral("Please wait..."), false, QStringLiteral("Preparing for encode"));
+    emit progressDialogBarChanged(int(m_mediaFiles.size()), 0);
 
-    QList<int>& skippedRows = FSkippedRows;
+    QList<int>& skippedRows = m_skippedRows;
     skippedRows.clear();
-    FCommandLines.clear();
+    m_jobs.clear();
     bool started = false;
-    if (RunGenerator(settings, true)) {
-        skippedRows = FFFmpegCommandLineGenerator->SkippedFileIndex();
-        FCommandLines = FFFmpegCommandLineGenerator->FFmpegCommandLines();
-        Log(QString::number(FCommandLines.size()) + QStringLiteral(" encoding steps."),
-            QStringLiteral("Info"));
+    if (runGenerator(settings, true)) {
+        skippedRows = m_jobGenerator->skippedFileIndex();
+        m_jobs = m_jobGenerator->ffmpegCommandLines();
+        log(QString::number(m_jobs.size()) + QStringLiteral(" encoding steps."), QStringLiteral("Info"));
     }
 
-    if (FStopRequested) {
+    if (m_stopRequested) {
         // Stopped while the jobs were being made: nothing was started.
-        FCommandLines.clear();
-        FState = TState::Idle;
-        Log(QStringLiteral("Encoding stopped by user."), QStringLiteral("Warning"));
-        emit ProgressDialogHidden();
-        emit RunStopped();
+        m_jobs.clear();
+        m_state = State::Idle;
+        log(QStringLiteral("Encoding stopped by user."), QStringLiteral("Warning"));
+        emit progressDialogHidden();
+        emit runStopped();
         return false;
     }
-    if (FCommandLines.isEmpty()) {
+    if (m_jobs.isEmpty()) {
         const QString text =
             QStringLiteral("No encoding tasks are created. Please check your overwrite options.");
-        FState = TState::Idle;
-        emit MessageRequested(QStringLiteral("Warning"), text);
-        Log(text, QStringLiteral("Warning"));
+        m_state = State::Idle;
+        emit messageRequested(QStringLiteral("Warning"), text);
+        log(text, QStringLiteral("Warning"));
     } else {
-        const int slotCount = qMax(1, settings.ThreadCount);
-        ReleaseEncoders();
-        Log(QString::number(slotCount) + QStringLiteral(" thread(s) are active."), QStringLiteral("Info"));
-        CreateEncoders(settings, slotCount);
+        const int slotCount = qMax(1, settings.threadCount);
+        releaseSlots();
+        log(QString::number(slotCount) + QStringLiteral(" thread(s) are active."), QStringLiteral("Info"));
+        createSlots(settings, slotCount);
 
         // ResetTotals
-        FProgress.Reset(int(FCommandLines.size()), FTotalListTime);
-        FLastFocusedListItemIndex = 0;
-        FLastEncodedFileIndex = -1;
-        FLoad = TSlotLoad();
+        m_progress.reset(int(m_jobs.size()), m_totalListTime);
+        m_lastFocusedListItemIndex = 0;
+        m_lastEncodedFileIndex = -1;
+        m_load = SlotLoad();
 
         // InitProgressDisplay
-        emit CountersChanged(FProgress);
-        emit TimesChanged(FProgress);
-        emit LoadChanged(FLoad);
-        emit RowFocused(FLastFocusedListItemIndex);
-        EnterConvertingState();
+        emit countersChanged(m_progress);
+        emit timesChanged(m_progress);
+        emit loadChanged(m_load);
+        emit rowFocused(m_lastFocusedListItemIndex);
+        enterConvertingState();
 
-        for (int row = 0; row < FRowStates.size(); ++row)
-            SetRow(row, IconReady, ReadyText);
+        for (int row = 0; row < m_rowStates.size(); ++row)
+            setRow(row, IconReady, ReadyText);
         if (!skippedRows.isEmpty()) {
-            Log(QStringLiteral("Skipping ") + QString::number(skippedRows.size()) + QStringLiteral(" files."),
+            log(QStringLiteral("Skipping ") + QString::number(skippedRows.size()) + QStringLiteral(" files."),
                 QStringLiteral("Warning"));
             for (int row : std::as_const(skippedRows))
-                SetRow(row, IconDone, QStringLiteral("Skipped"));
+                setRow(row, IconDone, QStringLiteral("Skipped"));
         }
 
-        for (const auto& encoder : FEncoders)
-            encoder->Start();
+        for (const auto& encoder : m_slots)
+            encoder->start();
         started = true;
     }
 
     // The dialog stays half a second, so a quick preparation does not just flicker.
-    QTimer::singleShot(500, this, [this] { emit ProgressDialogHidden(); });
+    QTimer::singleShot(500, this, [this] { emit progressDialogHidden(); });
     return started;
 }
 
-QList<TFFmpegCommandLine> TConversionEngine::GenerateCommandLines(const TRunSettings& settings,
-                                                                  QList<int>* skippedRows) {
-    if (FState != TState::Idle)
+QList<Job> ConversionEngine::generateJobs(const RunSettings& settings, QList<int>* skippedRows) {
+    if (m_state != State::Idle)
         return {};
-    if (!RunGenerator(settings, false))
+    if (!runGenerator(settings, false))
         return {};
     if (skippedRows)
-        *skippedRows = FFFmpegCommandLineGenerator->SkippedFileIndex();
-    return FFFmpegCommandLineGenerator->FFmpegCommandLines();
+        *skippedRows = m_jobGenerator->skippedFileIndex();
+    return m_jobGenerator->ffmpegCommandLines();
 }
 
-bool TConversionEngine::RunGenerator(const TRunSettings& settings, bool showProgress) {
-    TFFmpegCommandLineGenerator& generator = *FFFmpegCommandLineGenerator;
-    generator.Reset();
-    generator.SetOutputFolder(settings.OutputFolder);
-    generator.SetCreateFolderStruct(settings.CreateFolderStruct);
-    generator.SetMediaFiles(FMediaFiles);
-    generator.SetFFMpegPath(FFFMpegPath);
-    generator.SetThreadCount(qMax(1, QThread::idealThreadCount()));
-    generator.SetOutputExt(
-        GetOutputExtension(settings.Profile.FCodecId, settings.AdvancedSettings.AacExtensionIndex));
-    generator.SetProfile(settings.Profile);
-    generator.SetOverwriteOption(settings.OverwriteOption);
-    generator.SetSkipLong(false);
-    generator.SetAdvancedSettings(settings.AdvancedSettings);
-    generator.SetCopyCoverAart(settings.CopyCoverArt);
-    if (!generator.Start())
+bool ConversionEngine::runGenerator(const RunSettings& settings, bool showProgress) {
+    JobGenerator& generator = *m_jobGenerator;
+    generator.reset();
+    generator.setOutputFolder(settings.outputFolder);
+    generator.setCreateFolderStruct(settings.createFolderStruct);
+    generator.setMediaFiles(m_mediaFiles);
+    generator.setFFmpegPath(m_ffmpegPath);
+    generator.setThreadCount(qMax(1, QThread::idealThreadCount()));
+    generator.setOutputExt(
+        outputExtension(settings.profile.codecId, settings.advancedSettings.aacExtensionIndex));
+    generator.setProfile(settings.profile);
+    generator.setOverwriteOption(settings.overwriteOption);
+    generator.setSkipLong(false);
+    generator.setAdvancedSettings(settings.advancedSettings);
+    generator.setCopyCoverArt(settings.copyCoverArt);
+    if (!generator.start())
         return false;
-    const int fileCount = int(FMediaFiles.size());
+    const int fileCount = int(m_mediaFiles.size());
     QTimer progressTimer;
     if (showProgress) {
         connect(&progressTimer, &QTimer::timeout, this, [&] {
-            emit ProgressDialogMessageChanged(generator.CurrentFile());
-            emit ProgressDialogBarChanged(fileCount, generator.Progress());
+            emit progressDialogMessageChanged(generator.currentFile());
+            emit progressDialogBarChanged(fileCount, generator.progress());
         });
         progressTimer.start(50);
     }
-    if (!WaitForWorker(generator, FStopRequested, 50)) {
-        generator.Stop();
-        generator.WaitForFinished();
+    if (!waitForWorker(generator, m_stopRequested, 50)) {
+        generator.stop();
+        generator.waitForFinished();
     }
-    if (!generator.ErrorText().isEmpty())
-        LogException(QStringLiteral("TFFmpegCommandLineGenerator.IdThreadRun"), generator.ErrorText());
+    if (!generator.errorText().isEmpty())
+        logException(QStringLiteral("TFFmpegCommandLineGenerator.IdThreadRun"), generator.errorText());
     return true;
 }
 
-void TConversionEngine::CreateEncoders(const TRunSettings& settings, int count) {
-    FEncoders.reserve(count);
+void ConversionEngine::createSlots(const RunSettings& settings, int count) {
+    m_slots.reserve(count);
     for (int index = 0; index < count; ++index) {
-        auto encoder = std::make_unique<TEncoder>(index, *this);
-        encoder->SetFFmpegPath(FFFMpegPath);
-        encoder->SetDelUnfinished(settings.DelUnfinished);
-        encoder->SetEmbeddArtwork(settings.CopyCoverArt);
-        encoder->SetCoverArtWriterPath(FCoverWriterPath);
-        encoder->Reset();
-        connect(encoder.get(), &TEncoder::Finished, this, [this] {
-            if (FState == TState::Stopping)
-                CheckStopFinished();
+        auto encoder = std::make_unique<EncoderSlot>(index, *this);
+        encoder->setFFmpegPath(m_ffmpegPath);
+        encoder->setDelUnfinished(settings.delUnfinished);
+        encoder->setEmbedCoverArt(settings.copyCoverArt);
+        encoder->setCoverArtWriterPath(m_coverWriterPath);
+        encoder->reset();
+        connect(encoder.get(), &EncoderSlot::finished, this, [this] {
+            if (m_state == State::Stopping)
+                checkStopFinished();
         });
-        FEncoders.push_back(std::move(encoder));
+        m_slots.push_back(std::move(encoder));
     }
 }
 
-int TConversionEngine::RunningSlotCount() const {
+int ConversionEngine::runningSlotCount() const {
     return int(
-        std::count_if(FEncoders.begin(), FEncoders.end(), [](const auto& slot) { return slot->Running(); }));
+        std::count_if(m_slots.begin(), m_slots.end(), [](const auto& slot) { return slot->running(); }));
 }
 
-void TConversionEngine::ReleaseEncoders() {
-    FEncoders.clear();
+void ConversionEngine::releaseSlots() {
+    m_slots.clear();
 }
 
-void TConversionEngine::EnterConvertingState() {
-    FState = TState::Converting;
-    FTimeTimer.start();
-    FEncodingCPUUsageTimer.start();
-    emit ConvertingStateChanged(true);
+void ConversionEngine::enterConvertingState() {
+    m_state = State::Converting;
+    m_timeTimer.start();
+    m_loadTimer.start();
+    emit convertingStateChanged(true);
 }
 
-void TConversionEngine::LeaveConvertingState() {
-    FTimeTimer.stop();
-    FEncodingCPUUsageTimer.stop();
-    if (FState == TState::Converting)
-        FState = TState::Idle;
-    emit ConvertingStateChanged(false);
+void ConversionEngine::leaveConvertingState() {
+    m_timeTimer.stop();
+    m_loadTimer.stop();
+    if (m_state == State::Converting)
+        m_state = State::Idle;
+    emit convertingStateChanged(false);
 }
 
 // ---- calls from the slots ------------------------------------------------------
 
-bool TConversionEngine::GetNextCommandline(const TFFmpegCommandLine*& CommandLine) {
-    ++FLastEncodedFileIndex;
-    if (FLastEncodedFileIndex >= FCommandLines.size()) {
-        CommandLine = nullptr;
+bool ConversionEngine::nextJob(const Job*& commandLine) {
+    ++m_lastEncodedFileIndex;
+    if (m_lastEncodedFileIndex >= m_jobs.size()) {
+        commandLine = nullptr;
         return false;
     }
-    CommandLine = &FCommandLines.at(FLastEncodedFileIndex);
+    commandLine = &m_jobs.at(m_lastEncodedFileIndex);
     return true;
 }
 
-void TConversionEngine::UpdateFileListItemState(int ItemIndex, int StateIndex) {
-    if (ItemIndex < 0 || ItemIndex >= FRowStates.size())
+void ConversionEngine::updateFileListItemState(int itemIndex, int stateIndex) {
+    if (itemIndex < 0 || itemIndex >= m_rowStates.size())
         return;
-    FRowStates[ItemIndex].Icon = StateIndex;
-    emit RowStateChanged(ItemIndex, StateIndex);
-    if (ItemIndex > FLastFocusedListItemIndex)
-        FLastFocusedListItemIndex = ItemIndex;
-    emit RowFocused(ItemIndex);
+    m_rowStates[itemIndex].icon = stateIndex;
+    emit rowStateChanged(itemIndex, stateIndex);
+    if (itemIndex > m_lastFocusedListItemIndex)
+        m_lastFocusedListItemIndex = itemIndex;
+    emit rowFocused(itemIndex);
 }
 
-void TConversionEngine::UpdateListItemProgress(int ItemIndex, const TFFMpegProgressInfo& FFMpegProgress) {
-    if (ItemIndex < 0 || ItemIndex >= FRowStates.size()) {
-        LogException(QStringLiteral("TMainForm.UpdateListItemProgress"),
-                     QStringLiteral("row %1 is not in the list").arg(ItemIndex));
+void ConversionEngine::updateListItemProgress(int itemIndex, const FFmpegProgress& ffmpegProgress) {
+    if (itemIndex < 0 || itemIndex >= m_rowStates.size()) {
+        logException(QStringLiteral("TMainForm.UpdateListItemProgress"),
+                     QStringLiteral("row %1 is not in the list").arg(itemIndex));
         return;
     }
-    const qint64 percent = ProgressPercent(FFMpegProgress.TimeProcessed, RowDuration(ItemIndex));
+    const qint64 percent = progressPercent(ffmpegProgress.timeProcessed, rowDuration(itemIndex));
     const QString text =
-        QString::number(percent) + QStringLiteral("% ") + FFMpegProgress.Kbps + u' ' + FFMpegProgress.Speed;
-    if (text != FRowStates.at(ItemIndex).Text)
-        SetRowText(ItemIndex, text);
+        QString::number(percent) + QStringLiteral("% ") + ffmpegProgress.kbps + u' ' + ffmpegProgress.speed;
+    if (text != m_rowStates.at(itemIndex).text)
+        setRowText(itemIndex, text);
 }
 
-void TConversionEngine::UpdateListItemProgressEx(int ItemIndex, const QString& Msg) {
-    if (ItemIndex < 0 || ItemIndex >= FRowStates.size()) {
-        LogException(QStringLiteral("TMainForm.UpdateListItemProgressEx"),
-                     QStringLiteral("row %1 is not in the list").arg(ItemIndex));
+void ConversionEngine::updateListItemProgressEx(int itemIndex, const QString& msg) {
+    if (itemIndex < 0 || itemIndex >= m_rowStates.size()) {
+        logException(QStringLiteral("TMainForm.UpdateListItemProgressEx"),
+                     QStringLiteral("row %1 is not in the list").arg(itemIndex));
         return;
     }
-    SetRowText(ItemIndex, Msg);
+    setRowText(itemIndex, msg);
 }
 
-void TConversionEngine::MarkAsError(int ItemIndex, const QString& CommandLine, const QString& ErrorData,
-                                    int ExitCode) {
-    Q_UNUSED(ErrorData) // the slot logs the console output itself
-    if (ItemIndex < 0 || ItemIndex >= FRowStates.size())
+void ConversionEngine::markAsError(int itemIndex, const QString& commandLine, const QString& errorData,
+                                   int ExitCode) {
+    Q_UNUSED(errorData) // the slot logs the console output itself
+    if (itemIndex < 0 || itemIndex >= m_rowStates.size())
         return;
-    FProgress.FileFailed();
-    SetRowText(ItemIndex, QStringLiteral("Error"));
-    Log(QStringLiteral("A file failed."), QStringLiteral("Info"));
-    Log(QStringLiteral("Command line:") + CommandLine, QStringLiteral("Info"));
-    Log(QStringLiteral("Encoder exit code: ") + QString::number(ExitCode), QStringLiteral("Info"));
+    m_progress.fileFailed();
+    setRowText(itemIndex, QStringLiteral("Error"));
+    log(QStringLiteral("A file failed."), QStringLiteral("Info"));
+    log(QStringLiteral("Command line:") + commandLine, QStringLiteral("Info"));
+    log(QStringLiteral("Encoder exit code: ") + QString::number(ExitCode), QStringLiteral("Info"));
 }
 
-void TConversionEngine::IncreaseTotalProgress(int ItemIndex, int StateIndex) {
-    FProgress.FileFinished(RowDuration(ItemIndex));
-    emit CountersChanged(FProgress);
-    if (ItemIndex > FLastFocusedListItemIndex) {
-        FLastFocusedListItemIndex = ItemIndex;
-        emit RowFocused(ItemIndex);
+void ConversionEngine::increaseTotalProgress(int itemIndex, int stateIndex) {
+    m_progress.fileFinished(rowDuration(itemIndex));
+    emit countersChanged(m_progress);
+    if (itemIndex > m_lastFocusedListItemIndex) {
+        m_lastFocusedListItemIndex = itemIndex;
+        emit rowFocused(itemIndex);
     }
-    if (ItemIndex >= 0 && ItemIndex < FRowStates.size()) {
-        FRowStates[ItemIndex].Icon = StateIndex;
-        emit RowStateChanged(ItemIndex, StateIndex);
-        emit FileFinished(ItemIndex, StateIndex, FRowStates.at(ItemIndex).Text);
+    if (itemIndex >= 0 && itemIndex < m_rowStates.size()) {
+        m_rowStates[itemIndex].icon = stateIndex;
+        emit rowStateChanged(itemIndex, stateIndex);
+        emit fileFinished(itemIndex, stateIndex, m_rowStates.at(itemIndex).text);
     }
-    emit TimesChanged(FProgress);
+    emit timesChanged(m_progress);
 
-    if (FProgress.IsComplete()) {
-        const TState state = FState;
-        LeaveConvertingState();
-        if (state == TState::Stopping)
-            FState = TState::Stopping; // the stop's own closing steps still follow
-        const qint64 seconds = FEncodeStartDate.secsTo(QDateTime::currentDateTime());
-        Log(QStringLiteral("Encoding is done in ") + FormatDuration(seconds), QStringLiteral("Info"));
-        ReportRunResult();
+    if (m_progress.isComplete()) {
+        const State state = m_state;
+        leaveConvertingState();
+        if (state == State::Stopping)
+            m_state = State::Stopping; // the stop's own closing steps still follow
+        const qint64 seconds = m_encodeStartDate.secsTo(QDateTime::currentDateTime());
+        log(QStringLiteral("Encoding is done in ") + formatDuration(seconds), QStringLiteral("Info"));
+        reportRunResult();
     }
 }
 
-void TConversionEngine::ReportRunResult() {
-    const int failed = FProgress.TotalFailedCount();
+void ConversionEngine::reportRunResult() {
+    const int failed = m_progress.totalFailedCount();
     QString message;
     if (failed == 0) {
-        Log(QStringLiteral("All files are successfully encoded."), QStringLiteral("Info"));
+        log(QStringLiteral("All files are successfully encoded."), QStringLiteral("Info"));
         message = QStringLiteral("Convertion is finished successfully.");
     } else {
-        Log(QString::number(failed) + QStringLiteral(" files failed to convert"), QStringLiteral("Info"));
+        log(QString::number(failed) + QStringLiteral(" files failed to convert"), QStringLiteral("Info"));
         message = QString::number(failed) + QStringLiteral(" files failed to convert. Please see logs.");
     }
-    emit RunFinished(message, failed, FPostEncodeAction);
+    emit runFinished(message, failed, m_postEncodeAction);
 }
 
 // ---- the timers ----------------------------------------------------------------
 
-void TConversionEngine::TimeTimerTimer() {
-    FProgress.Tick();
-    emit TimesChanged(FProgress);
+void ConversionEngine::onTimeTick() {
+    m_progress.tick();
+    emit timesChanged(m_progress);
 }
 
-void TConversionEngine::EncodingCPUUsageTimerTimer() {
-    QList<TSlotReading> readings;
-    readings.reserve(qsizetype(FEncoders.size()));
-    for (const auto& encoder : FEncoders)
-        readings.append({encoder->Running(), encoder->CPUUsage(), encoder->FFMpegProgress().SpeedInt});
-    FLoad = TSlotLoad::Sum(readings, QThread::idealThreadCount());
-    emit LoadChanged(FLoad);
+void ConversionEngine::onLoadTick() {
+    QList<SlotReading> readings;
+    readings.reserve(qsizetype(m_slots.size()));
+    for (const auto& encoder : m_slots)
+        readings.append({encoder->running(), encoder->cpuUsage(), encoder->ffmpegProgress().speedInt});
+    m_load = SlotLoad::sum(readings, QThread::idealThreadCount());
+    emit loadChanged(m_load);
 }
 
 // ---- stopping ------------------------------------------------------------------
 
-void TConversionEngine::Stop() {
-    if (FState == TState::Preparing) {
-        FStopRequested = true; // the generator ends before its next file
+void ConversionEngine::stop() {
+    if (m_state == State::Preparing) {
+        m_stopRequested = true; // the generator ends before its next file
         return;
     }
-    if (FState != TState::Converting)
+    if (m_state != State::Converting)
         return;
-    FState = TState::Stopping;
-    for (const auto& encoder : FEncoders)
-        encoder->Stop();
-    emit ProgressDialogShown(QStringLiteral("Waiting for processes to exit"), false, QString());
-    emit ProgressDialogBarChanged(0, 0);
+    m_state = State::Stopping;
+    for (const auto& encoder : m_slots)
+        encoder->stop();
+    emit progressDialogShown(QStringLiteral("Waiting for processes to exit"), false, QString());
+    emit progressDialogBarChanged(0, 0);
     // Slots that were idle already will not report; look once the stops have been delivered.
-    QTimer::singleShot(0, this, &TConversionEngine::CheckStopFinished);
+    QTimer::singleShot(0, this, &ConversionEngine::checkStopFinished);
 }
 
-void TConversionEngine::CheckStopFinished() {
-    if (FState != TState::Stopping)
+void ConversionEngine::checkStopFinished() {
+    if (m_state != State::Stopping)
         return;
-    for (const auto& encoder : FEncoders) {
-        if (encoder->Running())
+    for (const auto& encoder : m_slots) {
+        if (encoder->running())
             return;
     }
-    FinishStop();
+    finishStop();
 }
 
-void TConversionEngine::FinishStop() {
-    emit ProgressDialogHidden();
-    FTimeTimer.stop();
-    FEncodingCPUUsageTimer.stop();
-    FState = TState::Idle;
-    emit ConvertingStateChanged(false);
-    Log(QStringLiteral("Encoding stopped by user."), QStringLiteral("Warning"));
-    emit RunStopped();
+void ConversionEngine::finishStop() {
+    emit progressDialogHidden();
+    m_timeTimer.stop();
+    m_loadTimer.stop();
+    m_state = State::Idle;
+    emit convertingStateChanged(false);
+    log(QStringLiteral("Encoding stopped by user."), QStringLiteral("Warning"));
+    emit runStopped();
 }
 
-void TConversionEngine::TerminateAll() {
-    for (const auto& encoder : FEncoders)
-        encoder->Stop();
+void ConversionEngine::terminateAll() {
+    for (const auto& encoder : m_slots)
+        encoder->stop();
 }

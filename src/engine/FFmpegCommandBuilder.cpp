@@ -26,34 +26,34 @@ QString resamplingNote(const QString& sourcePath, const char* limitName) {
 }
 
 // The "-af ... -ar <rate>" option, or empty when the rate stays as it is.
-QString sampleRateOption(const TEncodingProfile& profile, const TFFmpegCommandInput& input) {
+QString sampleRateOption(const EncodingProfile& profile, const FFmpegCommandInput& input) {
     const QString maxRate = QString::number(HighestLossyRate);
-    if (profile.FChangeSampleRate) {
-        if (profile.FCodecId == ocOPUS) {
-            if (OpusSampleRates.contains(profile.FSampleRate))
-                return samplingOption(profile.FSampleRate);
-            LogInfo(resamplingNote(input.SourcePath, "OGG_MAX_SR"));
+    if (profile.changeSampleRate) {
+        if (profile.codecId == OutputCodec::Opus) {
+            if (OpusSampleRates.contains(profile.sampleRate))
+                return samplingOption(profile.sampleRate);
+            logInfo(resamplingNote(input.sourcePath, "OGG_MAX_SR"));
             return samplingOption(maxRate);
         }
-        if (profile.FCodecId == ocWMA) {
+        if (profile.codecId == OutputCodec::Wma) {
             bool ok = false;
-            const int rate = profile.FSampleRate.toInt(&ok);
+            const int rate = profile.sampleRate.toInt(&ok);
             if (!ok)
-                throw TFFmpegCommandError("sample rate \"" + profile.FSampleRate.toStdString() +
-                                          "\" is not a number");
+                throw FFmpegCommandError("sample rate \"" + profile.sampleRate.toStdString() +
+                                         "\" is not a number");
             if (rate > HighestLossyRate) {
-                LogInfo(resamplingNote(input.SourcePath, "WMA_MAX_SR"));
+                logInfo(resamplingNote(input.sourcePath, "WMA_MAX_SR"));
                 return samplingOption(maxRate);
             }
         }
-        return samplingOption(profile.FSampleRate);
+        return samplingOption(profile.sampleRate);
     }
-    switch (profile.FCodecId) {
-    case ocOGG:
-    case ocWMA:
-        return input.SourceSampleRate > HighestLossyRate ? samplingOption(maxRate) : QString();
-    case ocOPUS:
-        return OpusSampleRates.contains(QString::number(input.SourceSampleRate)) ? QString()
+    switch (profile.codecId) {
+    case OutputCodec::Ogg:
+    case OutputCodec::Wma:
+        return input.sourceSampleRate > HighestLossyRate ? samplingOption(maxRate) : QString();
+    case OutputCodec::Opus:
+        return OpusSampleRates.contains(QString::number(input.sourceSampleRate)) ? QString()
                                                                                  : samplingOption(maxRate);
     default:
         return QString();
@@ -62,52 +62,52 @@ QString sampleRateOption(const TEncodingProfile& profile, const TFFmpegCommandIn
 
 // Each lossless encoder names its sample formats differently; WAV changes its
 // PCM codec instead, since its default codec takes nothing beyond 16 bits.
-QString bitDepthOption(const TEncodingProfile& profile) {
-    if (!profile.FChangeBitDepth || profile.FBitDepth == bdOriginal)
+QString bitDepthOption(const EncodingProfile& profile) {
+    if (!profile.changeBitDepth || profile.bitDepth == BitDepth::Original)
         return QString();
-    const bool deep = profile.FBitDepth == bd24;
-    switch (profile.FCodecId) {
-    case ocFLAC:
+    const bool deep = profile.bitDepth == BitDepth::Bits24;
+    switch (profile.codecId) {
+    case OutputCodec::Flac:
         return deep ? QStringLiteral("-sample_fmt s32") : QStringLiteral("-sample_fmt s16");
-    case ocALAC:
+    case OutputCodec::Alac:
         return deep ? QStringLiteral("-sample_fmt s32p") : QStringLiteral("-sample_fmt s16p");
-    case ocWAV:
+    case OutputCodec::Wav:
         return deep ? QStringLiteral("-c:a pcm_s24le") : QStringLiteral("-c:a pcm_s16le");
     default:
-        return QStringLiteral("-sample_fmt ") + TExtensions::TBitDepthToStr(profile.FBitDepth);
+        return QStringLiteral("-sample_fmt ") + sampleFormatText(profile.bitDepth);
     }
 }
 
-QString channelOption(const TEncodingProfile& profile) {
-    const QString count = TExtensions::TChannelTypeToStr(profile.FChannel);
-    return profile.FChangeChannel && !count.isEmpty() ? QStringLiteral("-ac ") + count : QString();
+QString channelOption(const EncodingProfile& profile) {
+    const QString count = channelCountText(profile.channel);
+    return profile.changeChannel && !count.isEmpty() ? QStringLiteral("-ac ") + count : QString();
 }
 
-void applyRate(QString& text, const TEncodingProfile& profile) {
+void applyRate(QString& text, const EncodingProfile& profile) {
     const QString bitrate = QStringLiteral("%BITRATE%");
     const QString quality = QStringLiteral("%QUALITY%");
-    switch (profile.FEncodeType) {
-    case etCBR:
-        if (profile.FCodecId == ocOGG && profile.FOggManagedBitrateMode) {
+    switch (profile.encodeType) {
+    case EncodeType::Cbr:
+        if (profile.codecId == OutputCodec::Ogg && profile.oggManagedBitrateMode) {
             QString managed = QStringLiteral("%BITRATE%k -minrate %BITRATE%k -maxrate %BITRATE%k ");
-            managed.replace(bitrate, profile.FBitrate);
+            managed.replace(bitrate, profile.bitrate);
             text.replace(bitrate, managed);
-        } else if (profile.FCodecId == ocOGG) {
-            text.replace(bitrate, profile.FBitrate + u'k');
+        } else if (profile.codecId == OutputCodec::Ogg) {
+            text.replace(bitrate, profile.bitrate + u'k');
         } else {
-            text.replace(bitrate, profile.FBitrate);
+            text.replace(bitrate, profile.bitrate);
         }
         break;
-    case etQuality:
-        if (profile.FCodecId == ocOPUS)
-            text.replace(bitrate, profile.FBitrate);
+    case EncodeType::Quality:
+        if (profile.codecId == OutputCodec::Opus)
+            text.replace(bitrate, profile.bitrate);
         else
-            text.replace(quality, profile.FQuality);
+            text.replace(quality, profile.quality);
         break;
-    case etCompression:
-        text.replace(quality, profile.FCompression);
+    case EncodeType::Compression:
+        text.replace(quality, profile.compression);
         break;
-    case etNone:
+    case EncodeType::None:
         break;
     }
 }
@@ -125,7 +125,7 @@ struct OptionValues {
 
 // Fills the placeholders of one template word (or of the custom parameters) in
 // the fixed order; a later step also fills what an earlier one brought in.
-QString expandWord(QString word, const OptionValues& values, const TEncodingProfile& profile) {
+QString expandWord(QString word, const OptionValues& values, const EncodingProfile& profile) {
     word.replace(QStringLiteral("%ARTWORKMAP%"), values.pictureMap);
     word.replace(QStringLiteral("%ARTWORKCODEC%"), values.pictureCodec);
     word.replace(QStringLiteral("%STREAMINDEX%"), values.streamIndex);
@@ -143,10 +143,10 @@ QString quoted(const QString& path) {
 
 } // namespace
 
-QString FFmpegTemplate(TOutputCodec codec, TEncodeType encodeType) {
-    const bool quality = encodeType == etQuality;
+QString ffmpegTemplate(OutputCodec codec, EncodeType encodeType) {
+    const bool quality = encodeType == EncodeType::Quality;
     switch (codec) {
-    case ocMP3:
+    case OutputCodec::Mp3:
         return quality
                    ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libmp3lame %ARTWORKCODEC% -q:a %QUALITY% %SAMPLERATE% "
@@ -155,7 +155,7 @@ QString FFmpegTemplate(TOutputCodec codec, TEncodeType encodeType) {
                          " -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
                          "%ARTWORKMAP% -c:a libmp3lame %ARTWORKCODEC% -b:a %BITRATE%k %SAMPLERATE% "
                          "%CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"");
-    case ocAAC:
+    case OutputCodec::Aac:
         return quality
                    ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a aac %ARTWORKCODEC% -q:a %QUALITY% %SAMPLERATE% "
@@ -163,7 +163,7 @@ QString FFmpegTemplate(TOutputCodec codec, TEncodeType encodeType) {
                    : QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a aac %ARTWORKCODEC% -b:a %BITRATE%k %SAMPLERATE% "
                                     "%CHANNEL% %BITDEPTH% -movflags faststart %CUSTOMPARAM% \"%OUTPUT%\"");
-    case ocOGG:
+    case OutputCodec::Ogg:
         return quality
                    ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libvorbis %ARTWORKCODEC% -q:a %QUALITY%  %SAMPLERATE% "
@@ -171,7 +171,7 @@ QString FFmpegTemplate(TOutputCodec codec, TEncodeType encodeType) {
                    : QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libvorbis %ARTWORKCODEC% -b:a %BITRATE% %SAMPLERATE% "
                                     "%CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"");
-    case ocOPUS:
+    case OutputCodec::Opus:
         return quality
                    ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libopus %ARTWORKCODEC% -b:a %BITRATE%k -vbr on "
@@ -181,20 +181,20 @@ QString FFmpegTemplate(TOutputCodec codec, TEncodeType encodeType) {
                                     "%ARTWORKMAP% -c:a libopus %ARTWORKCODEC% -b:a %BITRATE%k -vbr off "
                                     "-compression_level 10 %SAMPLERATE% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% "
                                     "\"%OUTPUT%\"");
-    case ocWMA:
+    case OutputCodec::Wma:
         return QStringLiteral(
             " -y -threads 1 -i \"%INPUT%\" -map 0:%STREAMINDEX% -c:a wmav2 %ARTWORKCODEC% -b:a "
             "%BITRATE%k %SAMPLERATE% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"");
-    case ocFLAC:
+    case OutputCodec::Flac:
         return QStringLiteral(
             " -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% -c:a "
             "flac %ARTWORKCODEC% -compression_level %QUALITY% %SAMPLERATE% %CHANNEL% %BITDEPTH% "
             "%CUSTOMPARAM% \"%OUTPUT%\"");
-    case ocALAC:
+    case OutputCodec::Alac:
         return QStringLiteral(
             " -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% -c:a "
             "alac %ARTWORKCODEC% %SAMPLERATE% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"");
-    case ocWAV:
+    case OutputCodec::Wav:
         return QStringLiteral(
             " -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% "
             "%ARTWORKCODEC% %SAMPLERATE% %ARTWORKMAP% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% "
@@ -205,33 +205,35 @@ QString FFmpegTemplate(TOutputCodec codec, TEncodeType encodeType) {
 
 namespace {
 // The templates split at their blanks, made once: generation runs them for every file.
-const QStringList& templateWords(TOutputCodec codec, TEncodeType encodeType) {
+const QStringList& templateWords(OutputCodec codec, EncodeType encodeType) {
     static const auto table = [] {
-        std::array<std::array<QStringList, etNone + 1>, OutputCodecCount> words;
+        constexpr int encodeTypeCount = ordinal(EncodeType::None) + 1;
+        std::array<std::array<QStringList, encodeTypeCount>, OutputCodecCount> words;
         for (int c = 0; c < OutputCodecCount; ++c) {
-            for (int m = 0; m <= etNone; ++m)
-                words[c][m] = FFmpegTemplate(TOutputCodec(c), TEncodeType(m)).split(u' ');
+            for (int m = 0; m < encodeTypeCount; ++m)
+                words[c][m] = ffmpegTemplate(OutputCodec(c), EncodeType(m)).split(u' ');
         }
         return words;
     }();
-    return table.at(codec).at(encodeType);
+    return table.at(ordinal(codec)).at(ordinal(encodeType));
 }
 } // namespace
 
-bool CanCarryCoverArt(TOutputCodec codec) {
+bool canCarryCoverArt(OutputCodec codec) {
     // AAC, Ogg Vorbis and WAV take no picture stream; this ffmpeg's Ogg muxer
     // refuses one in Opus files too. The cover-art tool writes those later.
-    return codec == ocMP3 || codec == ocWMA || codec == ocFLAC || codec == ocALAC;
+    return codec == OutputCodec::Mp3 || codec == OutputCodec::Wma || codec == OutputCodec::Flac ||
+           codec == OutputCodec::Alac;
 }
 
-TFFmpegCommand BuildFFmpegCommand(const TEncodingProfile& profile, const TFFmpegCommandInput& input) {
-    const bool carried = !input.CarriedPicturePath.isEmpty();
+FFmpegCommand buildFFmpegCommand(const EncodingProfile& profile, const FFmpegCommandInput& input) {
+    const bool carried = !input.carriedPicturePath.isEmpty();
     OptionValues values;
     if (carried) {
         values.pictureMap = QStringLiteral("-map 1:0");
-        if (profile.FCodecId == ocMP3)
+        if (profile.codecId == OutputCodec::Mp3)
             values.pictureCodec = QStringLiteral("-c:v mjpeg");
-        else if (profile.FCodecId == ocFLAC || profile.FCodecId == ocALAC)
+        else if (profile.codecId == OutputCodec::Flac || profile.codecId == OutputCodec::Alac)
             // Without it FLAC drops the picture and the MP4 muxer refuses it.
             values.pictureCodec = QStringLiteral("-c:v copy -disposition:v attached_pic");
         else
@@ -239,25 +241,25 @@ TFFmpegCommand BuildFFmpegCommand(const TEncodingProfile& profile, const TFFmpeg
     } else {
         values.pictureCodec = QStringLiteral("-vn");
     }
-    values.streamIndex = QString::number(input.StreamIndex);
-    values.customParams = input.CustomParams;
+    values.streamIndex = QString::number(input.streamIndex);
+    values.customParams = input.customParams;
     values.channel = channelOption(profile);
     values.sampleRate = sampleRateOption(profile, input);
     values.bitDepth = bitDepthOption(profile);
 
-    TFFmpegCommand command;
+    FFmpegCommand command;
     QStringList textWords;
-    for (const QString& word : templateWords(profile.FCodecId, profile.FEncodeType)) {
+    for (const QString& word : templateWords(profile.codecId, profile.encodeType)) {
         if (word == InputSlot) {
-            textWords << quoted(input.SourcePath);
-            command.Arguments << input.SourcePath;
+            textWords << quoted(input.sourcePath);
+            command.arguments << input.sourcePath;
         } else if (word == OutputSlot) {
-            textWords << quoted(input.OutputPath);
-            command.Arguments << input.OutputPath;
+            textWords << quoted(input.outputPath);
+            command.arguments << input.outputPath;
         } else if (word == PictureInputSlot) {
             if (carried) {
-                textWords << QStringLiteral("-i ") + quoted(input.CarriedPicturePath);
-                command.Arguments << QStringLiteral("-i") << input.CarriedPicturePath;
+                textWords << QStringLiteral("-i ") + quoted(input.carriedPicturePath);
+                command.arguments << QStringLiteral("-i") << input.carriedPicturePath;
             } else {
                 textWords << QString();
             }
@@ -265,13 +267,13 @@ TFFmpegCommand BuildFFmpegCommand(const TEncodingProfile& profile, const TFFmpeg
             // A plain template word: one argument, or none for the blank of an emptied placeholder.
             textWords << word;
             if (!word.isEmpty())
-                command.Arguments << word;
+                command.arguments << word;
         } else {
             const QString expanded = expandWord(word, values, profile);
             textWords << expanded;
-            command.Arguments << SplitCommandLine(expanded);
+            command.arguments << splitCommandLine(expanded);
         }
     }
-    command.CommandLine = textWords.join(u' ');
+    command.commandLine = textWords.join(u' ');
     return command;
 }

@@ -12,32 +12,32 @@
 // placeholders and never split; the custom parameters still receive the
 // channel, sample-rate, bit-depth and rate values.
 
-struct TFFmpegCommandInput {
-    QString SourcePath;     // absolute
-    QString OutputPath;     // absolute
-    qint32 StreamIndex = 0; // container index of the audio stream
-    qint32 SourceSampleRate = 0;
-    QString CarriedPicturePath; // absolute; empty when no picture goes through ffmpeg
-    QString CustomParams;       // the advanced settings' text, as typed
+struct FFmpegCommandInput {
+    QString sourcePath;     // absolute
+    QString outputPath;     // absolute
+    qint32 streamIndex = 0; // container index of the audio stream
+    qint32 sourceSampleRate = 0;
+    QString carriedPicturePath; // absolute; empty when no picture goes through ffmpeg
+    QString customParams;       // the advanced settings' text, as typed
 };
 
-struct TFFmpegCommand {
-    QString CommandLine;   // readable, begins with one space; for logs and dumps
-    QStringList Arguments; // what the process is started with
+struct FFmpegCommand {
+    QString commandLine;   // readable, begins with one space; for logs and dumps
+    QStringList arguments; // what the process is started with
 };
 
 // A sample-rate text that must be read as a number and is none.
-class TFFmpegCommandError : public std::runtime_error {
+class FFmpegCommandError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // The template of a codec and method; it begins with one space.
-QString FFmpegTemplate(TOutputCodec codec, TEncodeType encodeType);
+QString ffmpegTemplate(OutputCodec codec, EncodeType encodeType);
 
 // Whether ffmpeg can put the cover picture into this codec's output file.
-bool CanCarryCoverArt(TOutputCodec codec);
+bool canCarryCoverArt(OutputCodec codec);
 
-// Throws TFFmpegCommandError when the profile's sample rate must be read as a
+// Throws FFmpegCommandError when the profile's sample rate must be read as a
 // number and is none. May write information lines to the program log.
-TFFmpegCommand BuildFFmpegCommand(const TEncodingProfile& profile, const TFFmpegCommandInput& input);
+FFmpegCommand buildFFmpegCommand(const EncodingProfile& profile, const FFmpegCommandInput& input);

@@ -22,11 +22,9 @@ QString fileName(const QString& path) {
 }
 } // namespace
 
-QString TOutputFilePathHelper::GenerateOutputFilePath(const QString& sourceFilePath,
-                                                      const QString& outputFolderPath, bool sameAsSource,
-                                                      bool createFolderTree, const QString& outputExt,
-                                                      const QString& formatName) {
-    const QString name = PathWithoutExtension(fileName(sourceFilePath));
+QString outputFilePath(const QString& sourceFilePath, const QString& outputFolderPath, bool sameAsSource,
+                       bool createFolderTree, const QString& outputExt, const QString& formatName) {
+    const QString name = pathWithoutExtension(fileName(sourceFilePath));
     const QString base = sameAsSource ? folderOf(sourceFilePath) : outputFolderPath;
     QString folder = withTrailingSlash(base + u'/' + formatName + u'/');
     if (createFolderTree) {

@@ -2,44 +2,44 @@
 
 #include "base/TextFormat.h"
 
-void TRunProgress::Reset(qint32 commandLineCount, qint64 totalListTime) {
-    *this = TRunProgress();
-    FTotalCommandLineCount = commandLineCount;
-    FTotalRemainingCount = commandLineCount;
-    FTotalListTime = totalListTime;
+void RunProgress::reset(qint32 commandLineCount, qint64 totalListTime) {
+    *this = RunProgress();
+    m_totalCommandLineCount = commandLineCount;
+    m_totalRemainingCount = commandLineCount;
+    m_totalListTime = totalListTime;
 }
 
-void TRunProgress::Tick() {
-    ++FPassedTime;
-    FRemainingTime = FTotalTime - FPassedTime;
+void RunProgress::tick() {
+    ++m_passedTime;
+    m_remainingTime = m_totalTime - m_passedTime;
 }
 
-void TRunProgress::FileFinished(qint64 durationMs) {
-    ++FTotalProgressCount;
-    --FTotalRemainingCount;
-    FConvertedTime += durationMs;
-    if (FConvertedTime > 0) {
-        FTotalTime = FTotalListTime * FPassedTime / FConvertedTime;
-        FRemainingTime = FTotalTime - FPassedTime;
+void RunProgress::fileFinished(qint64 durationMs) {
+    ++m_totalProgressCount;
+    --m_totalRemainingCount;
+    m_convertedTime += durationMs;
+    if (m_convertedTime > 0) {
+        m_totalTime = m_totalListTime * m_passedTime / m_convertedTime;
+        m_remainingTime = m_totalTime - m_passedTime;
     }
 }
 
-qint32 TRunProgress::Percent() const {
-    if (FTotalCommandLineCount == 0)
+qint32 RunProgress::percent() const {
+    if (m_totalCommandLineCount == 0)
         return 0;
-    return FTotalProgressCount * 100 / FTotalCommandLineCount;
+    return m_totalProgressCount * 100 / m_totalCommandLineCount;
 }
 
-QString TRunProgress::ProgressText() const {
+QString RunProgress::progressText() const {
     return QStringLiteral("Progress: %1% Done: %2 Success: %3 Error: %4 Remaining: %5")
-        .arg(Percent())
-        .arg(FTotalProgressCount)
-        .arg(SuccessCount())
-        .arg(FTotalFailedCount)
-        .arg(FTotalRemainingCount);
+        .arg(percent())
+        .arg(m_totalProgressCount)
+        .arg(successCount())
+        .arg(m_totalFailedCount)
+        .arg(m_totalRemainingCount);
 }
 
-QString TRunProgress::TimeText() const {
-    return QStringLiteral("Time: ") + FormatDuration(FPassedTime) + QStringLiteral(" Remaing: ") +
-           FormatDuration(FRemainingTime);
+QString RunProgress::timeText() const {
+    return QStringLiteral("Time: ") + formatDuration(m_passedTime) + QStringLiteral(" Remaing: ") +
+           formatDuration(m_remainingTime);
 }

@@ -4,42 +4,42 @@
 
 // The counters and the time estimate of one conversion run. Plain bookkeeping so
 // that the window and the command-line front end show the same figures.
-class TRunProgress {
+class RunProgress {
 public:
     // A new run of commandLineCount jobs over listed audio of totalListTime milliseconds
     // (skipped files included, so the estimate scales by all listed audio).
-    void Reset(qint32 commandLineCount, qint64 totalListTime);
+    void reset(qint32 commandLineCount, qint64 totalListTime);
 
     // The once-a-second tick: the elapsed time grows and the remaining time counts down.
-    void Tick();
+    void tick();
     // One job finished, whatever the outcome; durationMs is its selected stream's length.
-    void FileFinished(qint64 durationMs);
-    void FileFailed() { ++FTotalFailedCount; }
+    void fileFinished(qint64 durationMs);
+    void fileFailed() { ++m_totalFailedCount; }
 
-    bool IsComplete() const { return FTotalProgressCount >= FTotalCommandLineCount; }
+    bool isComplete() const { return m_totalProgressCount >= m_totalCommandLineCount; }
 
-    qint32 TotalCommandLineCount() const { return FTotalCommandLineCount; }
-    qint32 TotalProgressCount() const { return FTotalProgressCount; }
-    qint32 TotalRemainingCount() const { return FTotalRemainingCount; }
-    qint32 TotalFailedCount() const { return FTotalFailedCount; }
-    qint32 SuccessCount() const { return FTotalProgressCount - FTotalFailedCount; }
-    qint32 Percent() const;
-    qint64 PassedTime() const { return FPassedTime; }
-    qint64 RemainingTime() const { return FRemainingTime; }
+    qint32 totalCommandLineCount() const { return m_totalCommandLineCount; }
+    qint32 totalProgressCount() const { return m_totalProgressCount; }
+    qint32 totalRemainingCount() const { return m_totalRemainingCount; }
+    qint32 totalFailedCount() const { return m_totalFailedCount; }
+    qint32 successCount() const { return m_totalProgressCount - m_totalFailedCount; }
+    qint32 percent() const;
+    qint64 passedTime() const { return m_passedTime; }
+    qint64 remainingTime() const { return m_remainingTime; }
 
     // "Progress: 50% Done: 1 Success: 1 Error: 0 Remaining: 1"
-    QString ProgressText() const;
+    QString progressText() const;
     // "Time: 00:01:00 Remaing: 00:03:00"
-    QString TimeText() const;
+    QString timeText() const;
 
 private:
-    qint32 FTotalCommandLineCount = 0;
-    qint32 FTotalProgressCount = 0;
-    qint32 FTotalRemainingCount = 0;
-    qint32 FTotalFailedCount = 0;
-    qint64 FTotalListTime = 0; // milliseconds
-    qint64 FPassedTime = 0;    // seconds
-    qint64 FConvertedTime = 0; // milliseconds
-    qint64 FTotalTime = 0;     // seconds
-    qint64 FRemainingTime = 0; // seconds
+    qint32 m_totalCommandLineCount = 0;
+    qint32 m_totalProgressCount = 0;
+    qint32 m_totalRemainingCount = 0;
+    qint32 m_totalFailedCount = 0;
+    qint64 m_totalListTime = 0; // milliseconds
+    qint64 m_passedTime = 0;    // seconds
+    qint64 m_convertedTime = 0; // milliseconds
+    qint64 m_totalTime = 0;     // seconds
+    qint64 m_remainingTime = 0; // seconds
 };

@@ -2,24 +2,24 @@
 
 #include <QLocale>
 
-TSlotLoad TSlotLoad::Sum(const QList<TSlotReading>& readings, int processorCount) {
+SlotLoad SlotLoad::sum(const QList<SlotReading>& readings, int processorCount) {
     double cpuSum = 0;
-    TSlotLoad load;
-    for (const TSlotReading& reading : readings) {
-        if (!reading.Running)
+    SlotLoad load;
+    for (const SlotReading& reading : readings) {
+        if (!reading.running)
             continue;
-        cpuSum += reading.CPUUsage;
-        load.Speed += reading.Speed;
+        cpuSum += reading.cpuUsage;
+        load.speed += reading.speed;
     }
-    load.CPUUsage = float(cpuSum / qMax(1, processorCount));
+    load.cpuUsage = float(cpuSum / qMax(1, processorCount));
     return load;
 }
 
-QString TSlotLoad::CPUUsageText() const {
+QString SlotLoad::cpuUsageText() const {
     // "%5.2f": at least five characters, padded with blanks on the left.
-    return QStringLiteral("CPU Usage: %1%").arg(QLocale().toString(double(CPUUsage), 'f', 2), 5);
+    return QStringLiteral("CPU Usage: %1%").arg(QLocale().toString(double(cpuUsage), 'f', 2), 5);
 }
 
-QString TSlotLoad::SpeedText() const {
-    return QStringLiteral("Speed: %1x").arg(QLocale().toString(double(Speed), 'f', 2));
+QString SlotLoad::speedText() const {
+    return QStringLiteral("Speed: %1x").arg(QLocale().toString(double(speed), 'f', 2));
 }

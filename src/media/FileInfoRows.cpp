@@ -3,7 +3,7 @@
 namespace {
 
 // Every character with code 32 or below counts as blank at either end.
-QString TrimControlAndBlanks(const QString& line) {
+QString trimControlAndBlanks(const QString& line) {
     qsizetype start = 0;
     qsizetype end = line.size();
     while (start < end && line.at(start).unicode() <= 32)
@@ -15,10 +15,10 @@ QString TrimControlAndBlanks(const QString& line) {
 
 } // namespace
 
-QList<TFileInfoRow> FileInfoRowsFromIniLines(const QStringList& lines) {
-    QList<TFileInfoRow> rows;
+QList<FileInfoRow> fileInfoRowsFromIniLines(const QStringList& lines) {
+    QList<FileInfoRow> rows;
     for (const QString& rawLine : lines) {
-        const QString line = TrimControlAndBlanks(rawLine);
+        const QString line = trimControlAndBlanks(rawLine);
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         const QStringList parts = line.split(u'=');

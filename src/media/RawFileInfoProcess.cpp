@@ -3,61 +3,62 @@
 #include <QFileInfo>
 #include <QMetaObject>
 
-TRawFileInfoProcess::TRawFileInfoProcess(const QString& ffprobePath, QObject* parent)
-    : QObject(parent), FRunner(this) {
-    FRunner.ApplicationName = ffprobePath;
-    FRunner.IdlePriority = true;
-    connect(&FRunner, &TConsoleRunner::OnTerminate, this, &TRawFileInfoProcess::ProcessTerminate);
+RawFileInfoProcess::RawFileInfoProcess(const QString& ffprobePath, QObject* parent)
+    : QObject(parent), m_runner(this) {
+    m_runner.applicationName = ffprobePath;
+    m_runner.idlePriority = true;
+    connect(&m_runner, &ConsoleRunner::onTerminate, this, &RawFileInfoProcess::processTerminate);
 }
 
-QStringList TRawFileInfoProcess::ProbeArguments(const QString& fileName) {
+QStringList RawFileInfoProcess::probeArguments(const QString& fileName) {
     return {QStringLiteral("-i"),           QFileInfo(fileName).absoluteFilePath(), QStringLiteral("-v"),
             QStringLiteral("error"),        QStringLiteral("-print_format"),        QStringLiteral("ini"),
             QStringLiteral("-show_format"), QStringLiteral("-show_streams")};
 }
 
-void TRawFileInfoProcess::Start(const QString& fileName) {
-    FRunner.ConsoleOutput.clear();
-    FBusy = true;
-    FFileName = fileName;
-    FErrorMsg.clear();
-    FRunner.Arguments = ProbeArguments(fileName);
-    FRunner.CommandLine =
+void RawFileInfoProcess::start(const QString& fileName) {
+    m_runner.consoleOutput.clear();
+    m_busy = true;
+    m_fileName = fileName;
+    m_errorMsg.clear();
+    m_runner.arguments = probeArguments(fileName);
+    m_runner.commandLine =
         QStringLiteral("\"%1\" -i \"%2\" -v error -print_format ini -show_format -show_streams")
-            .arg(FRunner.ApplicationName, FRunner.Arguments.at(1));
-    if (FRunner.ApplicationName.trimmed().isEmpty()) {
+            .arg(m_runner.applicationName, m_runner.arguments.at(1));
+    if (m_runner.applicationName.trimmed().isEmpty()) {
         // Reported after Start returns, as every other end is.
         QMetaObject::invokeMethod(
-            this, [this] { ProcessTerminate(&FRunner, TConsoleRunner::StartFailedExitCode); },
+            this, [this] { processTerminate(&m_runner, ConsoleRunner::StartFailedExitCode); },
             Qt::QueuedConnection);
         return;
     }
-    if (!FRunner.Run()) {
-        FErrorMsg = FRunner.ErrorString();
-        FBusy = false;
-        emit Finished();
+    if (!m_runner.run()) {
+        m_errorMsg = m_runner.errorString();
+        m_busy = false;
+        emit finished();
     }
 }
 
-void TRawFileInfoProcess::Stop() {
-    FRunner.Terminate();
+void RawFileInfoProcess::stop() {
+    m_runner.terminate();
 }
 
-bool TRawFileInfoProcess::IsBusy() const {
-    return FBusy || FRunner.State() == TConsoleRunner::TState::Waiting;
+bool RawFileInfoProcess::isBusy() const {
+    return m_busy || m_runner.state() == ConsoleRunner::State::Waiting;
 }
 
-void TRawFileInfoProcess::ProcessTerminate(TConsoleRunner*, quint32 exitCode) {
-    if (!FBusy)
+void RawFileInfoProcess::processTerminate(ConsoleRunner*, quint32 exitCode) {
+    if (!m_busy)
         return;
-    if (FRunner.ApplicationName.trimmed().isEmpty())
-        FErrorMsg = QStringLiteral("Unable to run ffprobe: it was not found");
-    else if (!FRunner.StartError().isEmpty())
-        FErrorMsg = QStringLiteral("Unable to run %1: %2").arg(FRunner.ApplicationName, FRunner.StartError());
+    if (m_runner.applicationName.trimmed().isEmpty())
+        m_errorMsg = QStringLiteral("Unable to run ffprobe: it was not found");
+    else if (!m_runner.startError().isEmpty())
+        m_errorMsg =
+            QStringLiteral("Unable to run %1: %2").arg(m_runner.applicationName, m_runner.startError());
     else if (exitCode != 0)
-        FErrorMsg = QStringLiteral("Exit Code: ") + QString::number(exitCode);
+        m_errorMsg = QStringLiteral("Exit Code: ") + QString::number(exitCode);
     else
-        FErrorMsg.clear();
-    FBusy = false;
-    emit Finished();
+        m_errorMsg.clear();
+    m_busy = false;
+    emit finished();
 }

@@ -8,38 +8,38 @@
 
 // Runs ffprobe once for one file and collects everything it prints about the
 // container and each stream, in its INI form, for the file-information window.
-class TRawFileInfoProcess : public QObject {
+class RawFileInfoProcess : public QObject {
     Q_OBJECT
 
 public:
     // ffprobePath: the probe tool's full path.
-    explicit TRawFileInfoProcess(const QString& ffprobePath, QObject* parent = nullptr);
+    explicit RawFileInfoProcess(const QString& ffprobePath, QObject* parent = nullptr);
 
     // Clears what an earlier run collected and starts the tool; returns at once.
     // Finished() follows in every case, also when the tool cannot be started.
-    void Start(const QString& fileName);
+    void start(const QString& fileName);
     // Ends the tool if it is running.
-    void Stop();
+    void stop();
 
-    bool IsBusy() const;
-    QString FileName() const { return FFileName; }
+    bool isBusy() const;
+    QString fileName() const { return m_fileName; }
     // The tool's output lines, in order.
-    const QStringList& DataLines() const { return FRunner.ConsoleOutput; }
+    const QStringList& dataLines() const { return m_runner.consoleOutput; }
     // Empty after a run that ended with exit code 0.
-    QString ErrorMsg() const { return FErrorMsg; }
+    QString errorMsg() const { return m_errorMsg; }
 
     // The tool's arguments for a file: the path is one argument, made absolute so
     // that neither a leading "-" nor a "name:" prefix can be read as anything else.
-    static QStringList ProbeArguments(const QString& fileName);
+    static QStringList probeArguments(const QString& fileName);
 
 signals:
-    void Finished();
+    void finished();
 
 private:
-    void ProcessTerminate(TConsoleRunner* runner, quint32 exitCode);
+    void processTerminate(ConsoleRunner* runner, quint32 exitCode);
 
-    TConsoleRunner FRunner;
-    QString FFileName;
-    QString FErrorMsg;
-    bool FBusy = false;
+    ConsoleRunner m_runner;
+    QString m_fileName;
+    QString m_errorMsg;
+    bool m_busy = false;
 };

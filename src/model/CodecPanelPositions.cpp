@@ -1,15 +1,15 @@
 #include "model/CodecPanelPositions.h"
 
-TCodecPanelPositions DefaultPanelPositions(const TCodecTable& table) {
-    TCodecPanelPositions panel;
-    for (const TCodec& codec : table) {
-        TCodecPagePositions& page = panel.Page(codec.FCodecId);
-        page.Method = codec.FDefaultEncodingTypeIndex;
-        page.Bitrate = codec.FDefaultBitrateIndex;
-        page.Quality = codec.FDefaultQualityIndex;
-        page.SampleRate = codec.FDefaultSampleRateIndex;
-        page.Channel = codec.FDefaultChannelIndex;
-        page.BitDepth = codec.FDefaltBitDepthIndex;
+CodecPanelPositions defaultPanelPositions(const CodecTable& table) {
+    CodecPanelPositions panel;
+    for (const CodecCapabilities& codec : table) {
+        CodecPagePositions& page = panel.page(codec.codecId);
+        page.method = codec.defaultEncodingTypeIndex;
+        page.bitrate = codec.defaultBitrateIndex;
+        page.quality = codec.defaultQualityIndex;
+        page.sampleRate = codec.defaultSampleRateIndex;
+        page.channel = codec.defaultChannelIndex;
+        page.bitDepth = codec.defaultBitDepthIndex;
     }
     return panel;
 }

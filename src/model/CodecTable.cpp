@@ -17,13 +17,16 @@ QStringList numberTexts(int first, int last) {
 }
 
 // MP3 has no 96000, 11025 or 8000; the other lossy codecs have no 96000.
-const QList<TSampleRate> mp3SampleRates = {srOriginal, sr48000, sr44100, sr32000, sr22050, sr16000};
-const QList<TSampleRate> lossySampleRates = {srOriginal, sr48000, sr44100, sr32000,
-                                             sr22050,    sr16000, sr11025, sr8000};
-const QList<TSampleRate> allSampleRates = {srOriginal, sr96000, sr48000, sr44100, sr32000,
-                                           sr22050,    sr16000, sr11025, sr8000};
-const QList<TChannelType> channels = {chOriginal, chMono, chStereo};
-const QList<TBitDepth> bitDepths = {bdOriginal, bd16, bd24};
+const QList<SampleRate> mp3SampleRates = {SampleRate::Original, SampleRate::Hz48000, SampleRate::Hz44100,
+                                          SampleRate::Hz32000,  SampleRate::Hz22050, SampleRate::Hz16000};
+const QList<SampleRate> lossySampleRates = {SampleRate::Original, SampleRate::Hz48000, SampleRate::Hz44100,
+                                            SampleRate::Hz32000,  SampleRate::Hz22050, SampleRate::Hz16000,
+                                            SampleRate::Hz11025,  SampleRate::Hz8000};
+const QList<SampleRate> allSampleRates = {SampleRate::Original, SampleRate::Hz96000, SampleRate::Hz48000,
+                                          SampleRate::Hz44100,  SampleRate::Hz32000, SampleRate::Hz22050,
+                                          SampleRate::Hz16000,  SampleRate::Hz11025, SampleRate::Hz8000};
+const QList<ChannelType> channels = {ChannelType::Original, ChannelType::Mono, ChannelType::Stereo};
+const QList<BitDepth> bitDepths = {BitDepth::Original, BitDepth::Bits16, BitDepth::Bits24};
 
 int positionOf(const QStringList& list, const QString& text) {
     return int(list.indexOf(text));
@@ -33,64 +36,69 @@ template <typename Enum> int positionOf(const QList<Enum>& list, Enum value) {
     return int(list.indexOf(value));
 }
 
-TCodec lossyCodec(TOutputCodec id, QList<TEncodeType> methods, const QList<TSampleRate>& sampleRates,
-                  TSampleRate defaultSampleRate, const QString& defaultBitrate) {
-    TCodec codec;
-    codec.FCodecId = id;
-    codec.FSupportedEncodingTypes = std::move(methods);
-    codec.FSupportedBitrates = lossyBitrates();
-    codec.FDefaultBitrateIndex = positionOf(codec.FSupportedBitrates, defaultBitrate);
-    codec.FSupportedSampleRates = sampleRates;
-    codec.FDefaultSampleRateIndex = positionOf(codec.FSupportedSampleRates, defaultSampleRate);
-    codec.FSupportedChannels = channels;
-    codec.FDefaultChannelIndex = positionOf(channels, chStereo);
+CodecCapabilities lossyCodec(OutputCodec id, QList<EncodeType> methods, const QList<SampleRate>& sampleRates,
+                             SampleRate defaultSampleRate, const QString& defaultBitrate) {
+    CodecCapabilities codec;
+    codec.codecId = id;
+    codec.supportedEncodingTypes = std::move(methods);
+    codec.supportedBitrates = lossyBitrates();
+    codec.defaultBitrateIndex = positionOf(codec.supportedBitrates, defaultBitrate);
+    codec.supportedSampleRates = sampleRates;
+    codec.defaultSampleRateIndex = positionOf(codec.supportedSampleRates, defaultSampleRate);
+    codec.supportedChannels = channels;
+    codec.defaultChannelIndex = positionOf(channels, ChannelType::Stereo);
     return codec;
 }
 
-TCodec losslessCodec(TOutputCodec id, TEncodeType method, TChannelType defaultChannel) {
-    TCodec codec;
-    codec.FCodecId = id;
-    codec.FSupportedEncodingTypes = {method};
-    codec.FSupportedSampleRates = allSampleRates;
-    codec.FSupportedChannels = channels;
-    codec.FDefaultChannelIndex = positionOf(channels, defaultChannel);
-    codec.FSupportedBitDepths = bitDepths;
+CodecCapabilities losslessCodec(OutputCodec id, EncodeType method, ChannelType defaultChannel) {
+    CodecCapabilities codec;
+    codec.codecId = id;
+    codec.supportedEncodingTypes = {method};
+    codec.supportedSampleRates = allSampleRates;
+    codec.supportedChannels = channels;
+    codec.defaultChannelIndex = positionOf(channels, defaultChannel);
+    codec.supportedBitDepths = bitDepths;
     return codec;
 }
 
 } // namespace
 
-TCodecTable BuildCodecTable() {
-    TCodecTable table;
+CodecTable buildCodecTable() {
+    CodecTable table;
 
-    TCodec mp3 = lossyCodec(ocMP3, {etCBR, etQuality}, mp3SampleRates, sr44100, QStringLiteral("128"));
-    mp3.FSupportedQualities = numberTexts(0, 9);
-    mp3.FDefaultQualityIndex = positionOf(mp3.FSupportedQualities, QStringLiteral("5"));
+    CodecCapabilities mp3 = lossyCodec(OutputCodec::Mp3, {EncodeType::Cbr, EncodeType::Quality},
+                                       mp3SampleRates, SampleRate::Hz44100, QStringLiteral("128"));
+    mp3.supportedQualities = numberTexts(0, 9);
+    mp3.defaultQualityIndex = positionOf(mp3.supportedQualities, QStringLiteral("5"));
     table.append(mp3);
 
-    TCodec aac = lossyCodec(ocAAC, {etCBR, etQuality}, lossySampleRates, sr44100, QStringLiteral("112"));
-    aac.FSupportedQualities = numberTexts(1, 22);
-    aac.FDefaultQualityIndex = positionOf(aac.FSupportedQualities, QStringLiteral("1"));
+    CodecCapabilities aac = lossyCodec(OutputCodec::Aac, {EncodeType::Cbr, EncodeType::Quality},
+                                       lossySampleRates, SampleRate::Hz44100, QStringLiteral("112"));
+    aac.supportedQualities = numberTexts(1, 22);
+    aac.defaultQualityIndex = positionOf(aac.supportedQualities, QStringLiteral("1"));
     table.append(aac);
 
-    TCodec ogg = lossyCodec(ocOGG, {etCBR, etQuality}, lossySampleRates, sr32000, QStringLiteral("112"));
-    ogg.FSupportedQualities = numberTexts(1, 10);
-    ogg.FDefaultQualityIndex = positionOf(ogg.FSupportedQualities, QStringLiteral("4"));
+    CodecCapabilities ogg = lossyCodec(OutputCodec::Ogg, {EncodeType::Cbr, EncodeType::Quality},
+                                       lossySampleRates, SampleRate::Hz32000, QStringLiteral("112"));
+    ogg.supportedQualities = numberTexts(1, 10);
+    ogg.defaultQualityIndex = positionOf(ogg.supportedQualities, QStringLiteral("4"));
     table.append(ogg);
 
-    table.append(lossyCodec(ocOPUS, {etCBR}, lossySampleRates, sr32000, QStringLiteral("112")));
-    table.append(lossyCodec(ocWMA, {etCBR, etQuality}, lossySampleRates, sr32000, QStringLiteral("112")));
+    table.append(lossyCodec(OutputCodec::Opus, {EncodeType::Cbr}, lossySampleRates, SampleRate::Hz32000,
+                            QStringLiteral("112")));
+    table.append(lossyCodec(OutputCodec::Wma, {EncodeType::Cbr, EncodeType::Quality}, lossySampleRates,
+                            SampleRate::Hz32000, QStringLiteral("112")));
 
-    TCodec flac = losslessCodec(ocFLAC, etCompression, chStereo);
-    flac.FSupportedQualities = numberTexts(0, 12);
+    CodecCapabilities flac = losslessCodec(OutputCodec::Flac, EncodeType::Compression, ChannelType::Stereo);
+    flac.supportedQualities = numberTexts(0, 12);
     table.append(flac);
 
-    table.append(losslessCodec(ocALAC, etNone, chStereo));
-    table.append(losslessCodec(ocWAV, etNone, chOriginal));
+    table.append(losslessCodec(OutputCodec::Alac, EncodeType::None, ChannelType::Stereo));
+    table.append(losslessCodec(OutputCodec::Wav, EncodeType::None, ChannelType::Original));
     return table;
 }
 
-QStringList FormatListTexts() {
+QStringList formatListTexts() {
     return {QStringLiteral("Mpeg-1 Audio Layer III (.mp3)"),
             QStringLiteral("Advandec Audio Coding (.m4a)"),
             QStringLiteral("Ogg Vorbis (.ogg)"),
@@ -101,9 +109,9 @@ QStringList FormatListTexts() {
             QStringLiteral("PCM Audio (.wav)")};
 }
 
-const TCodec* FindCodec(const TCodecTable& table, TOutputCodec codec) {
-    for (const TCodec& entry : table) {
-        if (entry.FCodecId == codec)
+const CodecCapabilities* findCodec(const CodecTable& table, OutputCodec codec) {
+    for (const CodecCapabilities& entry : table) {
+        if (entry.codecId == codec)
             return &entry;
     }
     return nullptr;

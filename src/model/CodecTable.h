@@ -7,21 +7,21 @@
 
 // What the codec panel offers for each output format, in codec order: the
 // lists its controls are filled from and the positions selected by default.
-using TCodecTable = QList<TCodec>;
+using CodecTable = QList<CodecCapabilities>;
 
-TCodecTable BuildCodecTable();
+CodecTable buildCodecTable();
 
 // The texts of the format list, in codec order.
-QStringList FormatListTexts();
+QStringList formatListTexts();
 
 // The entry of the table that describes the codec; nullptr when it has none.
-const TCodec* FindCodec(const TCodecTable& table, TOutputCodec codec);
+const CodecCapabilities* findCodec(const CodecTable& table, OutputCodec codec);
 
 // The texts a list shows for enumeration values: the names without their prefix.
-template <typename Enum> QStringList DisplayTexts(const QList<Enum>& values) {
+template <typename Enum> QStringList displayTexts(const QList<Enum>& values) {
     QStringList texts;
     texts.reserve(values.size());
     for (Enum value : values)
-        texts.append(EnumDisplayText(value));
+        texts.append(displayText(value));
     return texts;
 }

@@ -3,104 +3,83 @@
 #include <array>
 
 namespace {
-template <std::size_t N> QString nameAt(const std::array<const char*, N>& names, int ordinal) {
-    if (ordinal < 0 || ordinal >= int(N))
+template <std::size_t n> QString textAt(const std::array<const char*, n>& texts, int position) {
+    if (position < 0 || position >= int(n))
         return QString();
-    return QString::fromLatin1(names[ordinal]);
+    return QString::fromLatin1(texts[position]);
 }
 } // namespace
 
-QString EnumName(TOutputCodec value) {
-    static const std::array<const char*, 8> names = {"ocMP3", "ocAAC",  "ocOGG",  "ocOPUS",
-                                                     "ocWMA", "ocFLAC", "ocALAC", "ocWAV"};
-    return nameAt(names, value);
+QString displayText(OutputCodec value) {
+    static const std::array<const char*, 8> texts = {"MP3", "AAC",  "OGG",  "OPUS",
+                                                     "WMA", "FLAC", "ALAC", "WAV"};
+    return textAt(texts, ordinal(value));
 }
 
-QString EnumName(TEncodeType value) {
-    static const std::array<const char*, 4> names = {"etCBR", "etQuality", "etCompression", "etNone"};
-    return nameAt(names, value);
+QString displayText(EncodeType value) {
+    static const std::array<const char*, 4> texts = {"CBR", "Quality", "Compression", "None"};
+    return textAt(texts, ordinal(value));
 }
 
-QString EnumName(TBitDepth value) {
-    static const std::array<const char*, 3> names = {"bdOriginal", "bd16", "bd24"};
-    return nameAt(names, value);
+QString displayText(BitDepth value) {
+    static const std::array<const char*, 3> texts = {"Original", "16", "24"};
+    return textAt(texts, ordinal(value));
 }
 
-QString EnumName(TChannelType value) {
-    static const std::array<const char*, 5> names = {"chOriginal", "chMono", "chStereo", "ch2_1", "ch4_1"};
-    return nameAt(names, value);
+QString displayText(ChannelType value) {
+    static const std::array<const char*, 5> texts = {"Original", "Mono", "Stereo", "2_1", "4_1"};
+    return textAt(texts, ordinal(value));
 }
 
-QString EnumName(TSampleRate value) {
-    static const std::array<const char*, 9> names = {"srOriginal", "sr96000", "sr48000", "sr44100", "sr32000",
-                                                     "sr22050",    "sr16000", "sr11025", "sr8000"};
-    return nameAt(names, value);
+QString displayText(SampleRate value) {
+    static const std::array<const char*, 9> texts = {"Original", "96000", "48000", "44100", "32000",
+                                                     "22050",    "16000", "11025", "8000"};
+    return textAt(texts, ordinal(value));
 }
 
-template <typename Enum> QString EnumDisplayText(Enum value) {
-    return TExtensions::RemoveEnumPrefix(EnumName(value));
-}
-template QString EnumDisplayText(TOutputCodec);
-template QString EnumDisplayText(TEncodeType);
-template QString EnumDisplayText(TBitDepth);
-template QString EnumDisplayText(TChannelType);
-template QString EnumDisplayText(TSampleRate);
-
-namespace TExtensions {
-
-QString TOutputCodecsToStr(TOutputCodec codec) {
+QString formatName(OutputCodec codec) {
     static const std::array<const char*, 8> names = {"Mp3", "AAC",  "Ogg Vorbis", "Opus",
                                                      "WMA", "FLAC", "ALAC",       "WAV"};
-    return nameAt(names, codec);
+    return textAt(names, ordinal(codec));
 }
 
-QString TChannelTypeToStr(TChannelType channel) {
+QString channelCountText(ChannelType channel) {
     static const std::array<const char*, 5> counts = {"", "1", "2", "3", "5"};
-    return nameAt(counts, channel);
+    return textAt(counts, ordinal(channel));
 }
 
-QString TBitDepthToStr(TBitDepth bitDepth) {
+QString sampleFormatText(BitDepth bitDepth) {
     // For display and for encoders that take packed samples; the command-line
     // generator picks each encoder's own sample format.
     static const std::array<const char*, 3> formats = {"", "s16", "s32"};
-    return nameAt(formats, bitDepth);
+    return textAt(formats, ordinal(bitDepth));
 }
 
-QString RemoveEnumPrefix(const QString& text) {
-    static const std::array<const char*, 5> prefixes = {"et", "bd", "oc", "ch", "sr"};
-    for (const char* prefix : prefixes) {
-        if (text.startsWith(QLatin1String(prefix)))
-            return text.mid(2);
-    }
-    return text;
-}
-
-} // namespace TExtensions
-
-int SampleRateHz(TSampleRate rate) {
+int sampleRateHz(SampleRate rate) {
     static const std::array<int, 9> rates = {0, 96000, 48000, 44100, 32000, 22050, 16000, 11025, 8000};
-    return rate < rates.size() ? rates[rate] : 0;
+    const int position = ordinal(rate);
+    return position >= 0 && position < int(rates.size()) ? rates[position] : 0;
 }
 
-QString GetOutputExtension(TOutputCodec codec, int aacExtensionIndex) {
+QString outputExtension(OutputCodec codec, int aacExtensionIndex) {
     switch (codec) {
-    case ocMP3:
+    case OutputCodec::Mp3:
         return QStringLiteral(".mp3");
-    case ocAAC:
+    case OutputCodec::Aac:
         return aacExtensionIndex >= 0 && aacExtensionIndex < AacExtensions.size()
                    ? AacExtensions[aacExtensionIndex]
                    : AacExtensions[0];
-    case ocOGG:
+    case OutputCodec::Ogg:
         return QStringLiteral(".ogg");
-    case ocOPUS:
+    case OutputCodec::Opus:
         return QStringLiteral(".opus");
-    case ocWMA:
+    case OutputCodec::Wma:
         return QStringLiteral(".wma");
-    case ocFLAC:
+    case OutputCodec::Flac:
         return QStringLiteral(".flac");
-    case ocALAC:
+    case OutputCodec::Alac:
         return QStringLiteral(".m4a");
-    case ocWAV:
+    case OutputCodec::Wav:
         return QStringLiteral(".wav");
     }
     return QString();

@@ -7,90 +7,97 @@
 // The codec vocabulary of the conversion engine. Ordinals are stored in
 // settings and presets, so the order of every enumeration is fixed.
 
-enum TOutputCodec : quint8 { ocMP3, ocAAC, ocOGG, ocOPUS, ocWMA, ocFLAC, ocALAC, ocWAV };
-enum TEncodeType : quint8 { etCBR, etQuality, etCompression, etNone };
-enum TBitDepth : quint8 { bdOriginal, bd16, bd24 };
-enum TChannelType : quint8 { chOriginal, chMono, chStereo, ch2_1, ch4_1 };
-enum TSampleRate : quint8 {
-    srOriginal,
-    sr96000,
-    sr48000,
-    sr44100,
-    sr32000,
-    sr22050,
-    sr16000,
-    sr11025,
-    sr8000
+enum class OutputCodec : quint8 { Mp3, Aac, Ogg, Opus, Wma, Flac, Alac, Wav };
+enum class EncodeType : quint8 { Cbr, Quality, Compression, None };
+enum class BitDepth : quint8 { Original, Bits16, Bits24 };
+enum class ChannelType : quint8 { Original, Mono, Stereo, TwoPointOne, FourPointOne };
+enum class SampleRate : quint8 {
+    Original,
+    Hz96000,
+    Hz48000,
+    Hz44100,
+    Hz32000,
+    Hz22050,
+    Hz16000,
+    Hz11025,
+    Hz8000
 };
 
-inline constexpr int OutputCodecCount = ocWAV + 1;
+inline constexpr int OutputCodecCount = 8;
 
-// Declared names of the enumeration values ("ocMP3", "sr44100", ...).
-QString EnumName(TOutputCodec value);
-QString EnumName(TEncodeType value);
-QString EnumName(TBitDepth value);
-QString EnumName(TChannelType value);
-QString EnumName(TSampleRate value);
+// The stored number of a value, and the value of a stored number.
+template <typename Enum> constexpr int ordinal(Enum value) {
+    return static_cast<int>(value);
+}
+template <typename Enum> constexpr Enum fromOrdinal(int ordinal) {
+    return static_cast<Enum>(ordinal);
+}
 
-// What the settings lists show: the declared name without its prefix.
-template <typename Enum> QString EnumDisplayText(Enum value);
+// What the settings lists show for a value ("MP3", "CBR", "Original", "4_1",
+// "44100"); these texts are also how presets and the command line name values.
+QString displayText(OutputCodec value);
+QString displayText(EncodeType value);
+QString displayText(BitDepth value);
+QString displayText(ChannelType value);
+QString displayText(SampleRate value);
 
-namespace TExtensions {
-QString TOutputCodecsToStr(TOutputCodec codec);
-QString TChannelTypeToStr(TChannelType channel);
-QString TBitDepthToStr(TBitDepth bitDepth);
-QString RemoveEnumPrefix(const QString& text);
-} // namespace TExtensions
+// The name of a format's output folder and of its entry in the format list
+// ("Mp3", "AAC", "Ogg Vorbis", ...).
+QString formatName(OutputCodec codec);
+// The channel count ffmpeg's -ac takes; empty for the original layout.
+QString channelCountText(ChannelType channel);
+// The packed sample format of a bit depth ("s16", "s32"); empty for the original.
+QString sampleFormatText(BitDepth bitDepth);
 
-// The rate in hertz of a sample-rate value; 0 for srOriginal.
-int SampleRateHz(TSampleRate rate);
+// The rate in hertz of a sample-rate value; 0 for SampleRate::Original.
+int sampleRateHz(SampleRate rate);
 
 // The capability record of one output codec: what the settings panel offers.
-struct TCodec {
-    QList<TEncodeType> FSupportedEncodingTypes;
-    QStringList FSupportedBitrates;
-    QList<TChannelType> FSupportedChannels;
-    QList<TSampleRate> FSupportedSampleRates;
-    QList<TBitDepth> FSupportedBitDepths;
-    QStringList FSupportedQualities;
-    TOutputCodec FCodecId = ocMP3;
-    qint32 FDefaultEncodingTypeIndex = 0;
-    qint32 FDefaultBitrateIndex = 0;
-    qint32 FDefaultChannelIndex = 0;
-    qint32 FDefaultSampleRateIndex = 0;
-    qint32 FDefaltBitDepthIndex = 0;
-    qint32 FDefaultQualityIndex = 0;
+struct CodecCapabilities {
+    QList<EncodeType> supportedEncodingTypes;
+    QStringList supportedBitrates;
+    QList<ChannelType> supportedChannels;
+    QList<SampleRate> supportedSampleRates;
+    QList<BitDepth> supportedBitDepths;
+    QStringList supportedQualities;
+    OutputCodec codecId = OutputCodec::Mp3;
+    qint32 defaultEncodingTypeIndex = 0;
+    qint32 defaultBitrateIndex = 0;
+    qint32 defaultChannelIndex = 0;
+    qint32 defaultSampleRateIndex = 0;
+    qint32 defaultBitDepthIndex = 0;
+    qint32 defaultQualityIndex = 0;
 };
 
 // The codec settings of one conversion run.
-struct TEncodingProfile {
-    QStringList FBitrates;
-    qint32 FBitrateDefaultIndex = 0;
-    QStringList FChannels;
-    qint32 FChannelDefaultIndex = 0;
-    QStringList FSampleRates;
-    qint32 FSampleRateDefaultIndex = 0;
-    QStringList FBitDepths;
-    qint32 FBitDepthDefaultIndex = 0;
-    QString FBitrate;
-    TOutputCodec FCodecId = ocMP3;
-    TEncodeType FEncodeType = etCBR;
-    TChannelType FChannel = chOriginal;
-    QString FSampleRate;
-    bool FChangeSampleRate = false;
-    bool FChangeChannel = false;
-    bool FChangeBitDepth = false;
-    QString FQuality;
-    bool FOggManagedBitrateMode = false;
-    QString FCompression;
-    TBitDepth FBitDepth = bdOriginal;
-    QStringList FQualities;
-    qint32 FQualityDefaultIndex = 0;
-    QStringList FCompressions;
-    qint32 FCompressionDefaultIndex = 0;
-    QList<TEncodeType> FEncodeTypes;
-    qint32 FEncodeTypeDefaultIndex = 0;
-    QString FTitle;
+struct EncodingProfile {
+    QStringList bitrates;
+    qint32 bitrateDefaultIndex = 0;
+    QStringList channels;
+    qint32 channelDefaultIndex = 0;
+    QStringList sampleRates;
+    qint32 sampleRateDefaultIndex = 0;
+    QStringList bitDepths;
+    qint32 bitDepthDefaultIndex = 0;
+    QString bitrate;
+    OutputCodec codecId = OutputCodec::Mp3;
+    EncodeType encodeType = EncodeType::Cbr;
+    ChannelType channel = ChannelType::Original;
+    QString sampleRate;
+    bool changeSampleRate = false;
+    bool changeChannel = false;
+    bool changeBitDepth = false;
+    QString quality;
+    bool oggManagedBitrateMode = false;
+    QString compression;
+    BitDepth bitDepth = BitDepth::Original;
+    QStringList qualities;
+    qint32 qualityDefaultIndex = 0;
+    QStringList compressions;
+    qint32 compressionDefaultIndex = 0;
+    QList<EncodeType> encodeTypes;
+    qint32 encodeTypeDefaultIndex = 0;
+    QString title;
 };
 
 // The AAC extensions the advanced settings offer, by position.
@@ -99,4 +106,4 @@ inline const QStringList AacExtensions = {QStringLiteral(".m4a"), QStringLiteral
 
 // The output extension with its dot; the AAC position is ignored for other codecs
 // and falls back to ".m4a" when it is outside the list.
-QString GetOutputExtension(TOutputCodec codec, int aacExtensionIndex);
+QString outputExtension(OutputCodec codec, int aacExtensionIndex);

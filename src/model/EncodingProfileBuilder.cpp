@@ -11,45 +11,47 @@ template <typename List> int positionOr(const List& list, int position, int fall
     return isValidPosition(list, position) ? position : fallback;
 }
 
-void applyCommonRule(const TCodec& codec, const TCodecPagePositions& page, TEncodingProfile& profile) {
-    profile.FCodecId = codec.FCodecId;
+void applyCommonRule(const CodecCapabilities& codec, const CodecPagePositions& page,
+                     EncodingProfile& profile) {
+    profile.codecId = codec.codecId;
 
-    const int sampleRate = positionOr(codec.FSupportedSampleRates, page.SampleRate, 0);
-    profile.FSampleRate = EnumDisplayText(codec.FSupportedSampleRates.value(sampleRate, srOriginal));
-    profile.FChangeSampleRate = sampleRate != 0;
+    const int sampleRate = positionOr(codec.supportedSampleRates, page.sampleRate, 0);
+    profile.sampleRate = displayText(codec.supportedSampleRates.value(sampleRate, SampleRate::Original));
+    profile.changeSampleRate = sampleRate != 0;
 
-    const int channel = positionOr(codec.FSupportedChannels, page.Channel, 0);
-    profile.FChannel = codec.FSupportedChannels.value(channel, chOriginal);
-    profile.FChangeChannel = profile.FChannel != chOriginal;
+    const int channel = positionOr(codec.supportedChannels, page.channel, 0);
+    profile.channel = codec.supportedChannels.value(channel, ChannelType::Original);
+    profile.changeChannel = profile.channel != ChannelType::Original;
 
-    profile.FChangeBitDepth = false;
-    if (!codec.FSupportedBitDepths.isEmpty()) {
-        const int bitDepth = positionOr(codec.FSupportedBitDepths, page.BitDepth, 0);
-        profile.FBitDepth = codec.FSupportedBitDepths.value(bitDepth, bdOriginal);
-        profile.FChangeBitDepth = profile.FBitDepth != bdOriginal;
+    profile.changeBitDepth = false;
+    if (!codec.supportedBitDepths.isEmpty()) {
+        const int bitDepth = positionOr(codec.supportedBitDepths, page.bitDepth, 0);
+        profile.bitDepth = codec.supportedBitDepths.value(bitDepth, BitDepth::Original);
+        profile.changeBitDepth = profile.bitDepth != BitDepth::Original;
     }
 }
 
-QString bitrateText(const TCodec& codec, const TCodecPagePositions& page,
+QString bitrateText(const CodecCapabilities& codec, const CodecPagePositions& page,
                     const std::optional<QString>& typedBitrate) {
     if (typedBitrate)
         return *typedBitrate;
-    return codec.FSupportedBitrates.value(
-        positionOr(codec.FSupportedBitrates, page.Bitrate, codec.FDefaultBitrateIndex));
+    return codec.supportedBitrates.value(
+        positionOr(codec.supportedBitrates, page.bitrate, codec.defaultBitrateIndex));
 }
 
-TEncodeType methodOf(const TCodec& codec, const TCodecPagePositions& page) {
-    return codec.FSupportedEncodingTypes.value(
-        positionOr(codec.FSupportedEncodingTypes, page.Method, codec.FDefaultEncodingTypeIndex), etCBR);
+EncodeType methodOf(const CodecCapabilities& codec, const CodecPagePositions& page) {
+    return codec.supportedEncodingTypes.value(
+        positionOr(codec.supportedEncodingTypes, page.method, codec.defaultEncodingTypeIndex),
+        EncodeType::Cbr);
 }
 
-int qualityPosition(const TCodec& codec, const TCodecPagePositions& page) {
-    return positionOr(codec.FSupportedQualities, page.Quality, codec.FDefaultQualityIndex);
+int qualityPosition(const CodecCapabilities& codec, const CodecPagePositions& page) {
+    return positionOr(codec.supportedQualities, page.quality, codec.defaultQualityIndex);
 }
 
 } // namespace
 
-QString AacQualityText(int qualityPosition) {
+QString aacQualityText(int qualityPosition) {
     // Integer arithmetic keeps "1" and "2" free of a fraction and the separator a ".".
     const int tenths = qualityPosition + 1;
     if (tenths % 10 == 0)
@@ -57,53 +59,53 @@ QString AacQualityText(int qualityPosition) {
     return QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
 }
 
-TEncodingProfile CreateEncodingProfile(const TCodecTable& table, const TCodecPanelPositions& panel,
-                                       const std::optional<QString>& typedBitrate) {
-    const bool knownFormat = panel.Format >= 0 && panel.Format < OutputCodecCount;
-    const auto format = knownFormat ? TOutputCodec(panel.Format) : ocMP3;
-    TEncodingProfile profile;
-    const TCodec* codec = FindCodec(table, format);
+EncodingProfile createEncodingProfile(const CodecTable& table, const CodecPanelPositions& panel,
+                                      const std::optional<QString>& typedBitrate) {
+    const bool knownFormat = panel.format >= 0 && panel.format < OutputCodecCount;
+    const auto format = knownFormat ? OutputCodec(panel.format) : OutputCodec::Mp3;
+    EncodingProfile profile;
+    const CodecCapabilities* codec = findCodec(table, format);
     if (!codec) {
-        profile.FCodecId = format;
+        profile.codecId = format;
         return profile;
     }
-    const TCodecPagePositions& page = panel.Page(format);
+    const CodecPagePositions& page = panel.page(format);
 
     switch (format) {
-    case ocMP3:
-    case ocAAC:
-    case ocOGG:
-        profile.FEncodeType = methodOf(*codec, page);
-        if (profile.FEncodeType == etCBR) {
-            profile.FBitrate = bitrateText(*codec, page, typedBitrate);
+    case OutputCodec::Mp3:
+    case OutputCodec::Aac:
+    case OutputCodec::Ogg:
+        profile.encodeType = methodOf(*codec, page);
+        if (profile.encodeType == EncodeType::Cbr) {
+            profile.bitrate = bitrateText(*codec, page, typedBitrate);
         } else {
             const int quality = qualityPosition(*codec, page);
-            if (format == ocMP3)
-                profile.FQuality = QString::number(quality);
-            else if (format == ocAAC)
-                profile.FQuality = AacQualityText(quality);
+            if (format == OutputCodec::Mp3)
+                profile.quality = QString::number(quality);
+            else if (format == OutputCodec::Aac)
+                profile.quality = aacQualityText(quality);
             else
-                profile.FQuality = QString::number(quality + 1);
+                profile.quality = QString::number(quality + 1);
         }
-        if (format == ocOGG)
-            profile.FOggManagedBitrateMode = panel.OggManagedBitrate;
+        if (format == OutputCodec::Ogg)
+            profile.oggManagedBitrateMode = panel.oggManagedBitrate;
         break;
-    case ocOPUS:
+    case OutputCodec::Opus:
         // Opus VBR still encodes around the chosen bit rate.
-        profile.FEncodeType = panel.OpusVbr ? etQuality : etCBR;
-        profile.FBitrate = bitrateText(*codec, page, typedBitrate);
+        profile.encodeType = panel.opusVbr ? EncodeType::Quality : EncodeType::Cbr;
+        profile.bitrate = bitrateText(*codec, page, typedBitrate);
         break;
-    case ocWMA:
-        profile.FEncodeType = etCBR;
-        profile.FBitrate = bitrateText(*codec, page, typedBitrate);
+    case OutputCodec::Wma:
+        profile.encodeType = EncodeType::Cbr;
+        profile.bitrate = bitrateText(*codec, page, typedBitrate);
         break;
-    case ocFLAC:
-        profile.FEncodeType = etCompression;
-        profile.FCompression = QString::number(qualityPosition(*codec, page));
+    case OutputCodec::Flac:
+        profile.encodeType = EncodeType::Compression;
+        profile.compression = QString::number(qualityPosition(*codec, page));
         break;
-    case ocALAC:
-    case ocWAV:
-        profile.FEncodeType = etNone;
+    case OutputCodec::Alac:
+    case OutputCodec::Wav:
+        profile.encodeType = EncodeType::None;
         break;
     }
     applyCommonRule(*codec, page, profile);

@@ -14,9 +14,9 @@
 // profile that asks ffmpeg for nothing: the method, bit rate and quality fall
 // back to the table's default, sample rate, channels and bit depth to
 // "Original". A format outside the table gives MP3.
-TEncodingProfile CreateEncodingProfile(const TCodecTable& table, const TCodecPanelPositions& panel,
-                                       const std::optional<QString>& typedBitrate = std::nullopt);
+EncodingProfile createEncodingProfile(const CodecTable& table, const CodecPanelPositions& panel,
+                                      const std::optional<QString>& typedBitrate = std::nullopt);
 
 // The AAC quality of a quality-list position: (position + 1) / 10 as the
 // shortest decimal text with "." ("0.1" ... "0.9", "1", "1.1" ... "2.2").
-QString AacQualityText(int qualityPosition);
+QString aacQualityText(int qualityPosition);

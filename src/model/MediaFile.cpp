@@ -5,24 +5,25 @@
 #include <QFile>
 #include <stdexcept>
 
-const TAudioStream& TMediaFile::GetSelectedAudioStream() const {
-    if (SelectedAudioStream < 0 || SelectedAudioStream >= AudioStreams.size())
+const AudioStream& MediaFile::selectedAudioStream() const {
+    if (selectedStreamIndex < 0 || selectedStreamIndex >= audioStreams.size())
         throw std::out_of_range("TMediaFile.GetSelectedAudioStream: selected stream out of range");
-    return AudioStreams[SelectedAudioStream];
+    return audioStreams[selectedStreamIndex];
 }
 
-const TArtwork* TMediaFile::GetSelectedArtworkStream() const {
-    if (ArtworkStreams.isEmpty() || SelectedArtwork < 0 || SelectedArtwork >= ArtworkStreams.size())
+const CoverArt* MediaFile::selectedCoverArt() const {
+    if (coverArtStreams.isEmpty() || selectedCoverArtIndex < 0 ||
+        selectedCoverArtIndex >= coverArtStreams.size())
         return nullptr;
-    return &ArtworkStreams[SelectedArtwork];
+    return &coverArtStreams[selectedCoverArtIndex];
 }
 
-void TMediaFile::DeleteCoverArtTempFiles() const {
-    for (const TArtwork& artwork : ArtworkStreams) {
-        if (artwork.TempFilePath.isEmpty() || !QFile::exists(artwork.TempFilePath))
+void MediaFile::deleteCoverArtTempFiles() const {
+    for (const CoverArt& artwork : coverArtStreams) {
+        if (artwork.tempFilePath.isEmpty() || !QFile::exists(artwork.tempFilePath))
             continue;
-        QFile file(artwork.TempFilePath);
+        QFile file(artwork.tempFilePath);
         if (!file.remove())
-            LogException(QStringLiteral("DeleteCoverArtTempFiles"), file.errorString());
+            logException(QStringLiteral("DeleteCoverArtTempFiles"), file.errorString());
     }
 }

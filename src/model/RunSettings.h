@@ -8,21 +8,16 @@
 // What one conversion run takes from the settings, copied when it starts. The
 // window fills it from its settings objects, velmo-convert from the stored
 // settings and its options.
-struct TRunSettings {
-    QString OutputFolder;
-    bool CreateFolderStruct = true;
-    int OverwriteOption = 0; // 0 new file name, 1 overwrite, 2 skip
-    int ThreadCount = 1;     // encoder slots
-    bool DelUnfinished = true;
-    bool CopyCoverArt = true;
-    TEncodingProfile Profile;
-    TAdvancedSettings AdvancedSettings;
+struct RunSettings {
+    QString outputFolder;
+    bool createFolderStruct = true;
+    int overwriteOption = 0; // 0 new file name, 1 overwrite, 2 skip
+    int threadCount = 1;     // encoder slots
+    bool delUnfinished = true;
+    bool copyCoverArt = true;
+    EncodingProfile profile;
+    AdvancedSettings advancedSettings;
 };
 
 // The "When Done:" choices, by list position.
-enum TPostEncodeAction : int {
-    paDoNothing = 0,
-    paOpenOutputFolder = 1,
-    paCloseProgram = 2,
-    paShutdownPC = 3
-};
+enum class PostEncodeAction : int { DoNothing = 0, OpenOutputFolder = 1, CloseProgram = 2, ShutdownPc = 3 };

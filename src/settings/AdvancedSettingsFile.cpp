@@ -15,32 +15,32 @@ const QString Aac = QStringLiteral("aac");
 const QString Ext = QStringLiteral("ext");
 } // namespace
 
-QString AdvancedSettingsFilePath() {
-    return QDir(AppPaths::DataFolder()).filePath(QStringLiteral("advanced.ini"));
+QString advancedSettingsFilePath() {
+    return QDir(AppPaths::dataFolder()).filePath(QStringLiteral("advanced.ini"));
 }
 
-QString JoinCustomParamLines(const QString& params) {
+QString joinCustomParamLines(const QString& params) {
     static const QRegularExpression lineBreaks(QStringLiteral("[\\r\\n]+"));
     QString joined = params;
     return joined.replace(lineBreaks, QStringLiteral(" "));
 }
 
-TAdvancedSettings LoadAdvancedSettings(const QString& path) {
-    const TIniStore ini(path);
-    TAdvancedSettings settings;
-    settings.CustomFFmpegParams = JoinCustomParamLines(ini.ReadString(General, CustomParams));
-    const int ext = ini.ReadInteger(Aac, Ext, 0);
-    settings.AacExtensionIndex = ext >= 0 && ext < AacExtensions.size() ? ext : -1;
+AdvancedSettings loadAdvancedSettings(const QString& path) {
+    const IniStore ini(path);
+    AdvancedSettings settings;
+    settings.customFFmpegParams = joinCustomParamLines(ini.readString(General, CustomParams));
+    const int ext = ini.readInteger(Aac, Ext, 0);
+    settings.aacExtensionIndex = ext >= 0 && ext < AacExtensions.size() ? ext : -1;
     return settings;
 }
 
-bool SaveAdvancedSettings(const QString& path, const TAdvancedSettings& settings, QString* errorText) {
-    TIniStore ini(path);
-    ini.WriteString(General, CustomParams, JoinCustomParamLines(settings.CustomFFmpegParams));
-    ini.WriteInteger(Aac, Ext, settings.AacExtensionIndex);
-    const bool saved = ini.Save(errorText);
+bool saveAdvancedSettings(const QString& path, const AdvancedSettings& settings, QString* errorText) {
+    IniStore ini(path);
+    ini.writeString(General, CustomParams, joinCustomParamLines(settings.customFFmpegParams));
+    ini.writeInteger(Aac, Ext, settings.aacExtensionIndex);
+    const bool saved = ini.save(errorText);
     if (!saved)
-        LogException(QStringLiteral("TAdvancedSettingsForm.SaveSettings"),
+        logException(QStringLiteral("TAdvancedSettingsForm.SaveSettings"),
                      errorText ? *errorText : QString());
     return saved;
 }

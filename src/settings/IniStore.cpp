@@ -74,47 +74,47 @@ std::string valueText(const QString& value) {
 
 } // namespace
 
-TIniStore::TIniStore(const QString& path) : FPath(path), FIni(std::make_unique<CSimpleIniStore>()) {
+IniStore::IniStore(const QString& path) : m_path(path), m_ini(std::make_unique<CSimpleIniStore>()) {
     QString error;
-    if (readInto(FPath, *FIni, &error) == ReadResult::Failed)
-        LogWarning(QStringLiteral("Unable to read %1: %2").arg(FPath, error));
+    if (readInto(m_path, *m_ini, &error) == ReadResult::Failed)
+        logWarning(QStringLiteral("Unable to read %1: %2").arg(m_path, error));
 }
 
-TIniStore::~TIniStore() = default;
+IniStore::~IniStore() = default;
 
-QString TIniStore::ReadString(const QString& section, const QString& key, const QString& defaultValue) const {
-    const char* value = FIni->GetValue(utf8(section).c_str(), utf8(key).c_str(), nullptr);
+QString IniStore::readString(const QString& section, const QString& key, const QString& defaultValue) const {
+    const char* value = m_ini->GetValue(utf8(section).c_str(), utf8(key).c_str(), nullptr);
     return value ? QString::fromUtf8(value) : defaultValue;
 }
 
-int TIniStore::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
+int IniStore::readInteger(const QString& section, const QString& key, int defaultValue) const {
     bool ok = false;
-    const int value = ReadString(section, key).trimmed().toInt(&ok, 10);
+    const int value = readString(section, key).trimmed().toInt(&ok, 10);
     return ok ? value : defaultValue;
 }
 
-bool TIniStore::ReadBool(const QString& section, const QString& key, bool defaultValue) const {
+bool IniStore::readBool(const QString& section, const QString& key, bool defaultValue) const {
     bool ok = false;
-    const qlonglong value = ReadString(section, key).trimmed().toLongLong(&ok, 10);
+    const qlonglong value = readString(section, key).trimmed().toLongLong(&ok, 10);
     return ok ? value != 0 : defaultValue;
 }
 
-void TIniStore::WriteString(const QString& section, const QString& key, const QString& value) {
-    FPending.append({section, key, value});
-    FIni->SetValue(utf8(section).c_str(), utf8(key).c_str(), valueText(value).c_str());
+void IniStore::writeString(const QString& section, const QString& key, const QString& value) {
+    m_pending.append({section, key, value});
+    m_ini->SetValue(utf8(section).c_str(), utf8(key).c_str(), valueText(value).c_str());
 }
 
-void TIniStore::WriteInteger(const QString& section, const QString& key, int value) {
-    WriteString(section, key, QString::number(value));
+void IniStore::writeInteger(const QString& section, const QString& key, int value) {
+    writeString(section, key, QString::number(value));
 }
 
-void TIniStore::WriteBool(const QString& section, const QString& key, bool value) {
-    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+void IniStore::writeBool(const QString& section, const QString& key, bool value) {
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-bool TIniStore::Save(QString* errorText) {
+bool IniStore::save(QString* errorText) {
     auto fail = [&](const QString& reason) {
-        LogError(QStringLiteral("Unable to save %1: %2").arg(FPath, reason));
+        logError(QStringLiteral("Unable to save %1: %2").arg(m_path, reason));
         if (errorText)
             *errorText = reason;
         return false;
@@ -123,20 +123,20 @@ bool TIniStore::Save(QString* errorText) {
     // Keys written by someone else since this store read the file stay as they are now.
     auto current = std::make_unique<CSimpleIniStore>();
     QString readError;
-    if (readInto(FPath, *current, &readError) == ReadResult::Failed)
+    if (readInto(m_path, *current, &readError) == ReadResult::Failed)
         return fail(readError);
-    for (const PendingWrite& write : FPending)
-        current->SetValue(utf8(write.Section).c_str(), utf8(write.Key).c_str(),
-                          valueText(write.Value).c_str());
+    for (const PendingWrite& write : m_pending)
+        current->SetValue(utf8(write.section).c_str(), utf8(write.key).c_str(),
+                          valueText(write.value).c_str());
 
     std::string text;
     if (current->Save(text) < 0)
         return fail(QStringLiteral("the settings could not be put into text"));
 
-    const QString folder = QFileInfo(FPath).absolutePath();
+    const QString folder = QFileInfo(m_path).absolutePath();
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("the folder %1 cannot be created").arg(folder));
-    QSaveFile file(FPath);
+    QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
     if (file.write(text.data(), qint64(text.size())) != qint64(text.size()))
@@ -144,7 +144,7 @@ bool TIniStore::Save(QString* errorText) {
     if (!file.commit())
         return fail(file.errorString());
 
-    FPending.clear();
-    FIni = std::move(current);
+    m_pending.clear();
+    m_ini = std::move(current);
     return true;
 }

@@ -15,38 +15,38 @@ class CSimpleIniStore;
 // are kept until Save(), which re-reads the file as it is on disk, replaces only
 // the keys written and puts the result in place through a temporary file and
 // a rename, so other keys survive and a crash never leaves a truncated file.
-class TIniStore {
+class IniStore {
 public:
-    explicit TIniStore(const QString& path);
-    ~TIniStore();
-    TIniStore(const TIniStore&) = delete;
-    TIniStore& operator=(const TIniStore&) = delete;
+    explicit IniStore(const QString& path);
+    ~IniStore();
+    IniStore(const IniStore&) = delete;
+    IniStore& operator=(const IniStore&) = delete;
 
-    QString Path() const { return FPath; }
+    QString path() const { return m_path; }
 
-    QString ReadString(const QString& section, const QString& key, const QString& defaultValue = {}) const;
+    QString readString(const QString& section, const QString& key, const QString& defaultValue = {}) const;
     // Decimal integers only; anything else, or a number outside 32 bits, gives the default.
-    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+    int readInteger(const QString& section, const QString& key, int defaultValue) const;
     // Any non-zero integer is true, zero false, anything else the default.
-    bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
+    bool readBool(const QString& section, const QString& key, bool defaultValue) const;
 
-    void WriteString(const QString& section, const QString& key, const QString& value);
-    void WriteInteger(const QString& section, const QString& key, int value);
-    void WriteBool(const QString& section, const QString& key, bool value);
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
 
     // Writes the pending keys. On failure the file on disk is left as it was,
     // the failure goes to the program log, and the error text comes back
     // through errorText; the pending keys stay pending.
-    bool Save(QString* errorText = nullptr);
+    bool save(QString* errorText = nullptr);
 
 private:
     struct PendingWrite {
-        QString Section;
-        QString Key;
-        QString Value;
+        QString section;
+        QString key;
+        QString value;
     };
 
-    QString FPath;
-    std::unique_ptr<CSimpleIniStore> FIni;
-    QList<PendingWrite> FPending;
+    QString m_path;
+    std::unique_ptr<CSimpleIniStore> m_ini;
+    QList<PendingWrite> m_pending;
 };

@@ -6,10 +6,10 @@
 #include <QDir>
 #include <QFile>
 
-QStringList LoadLanguageCodes(const QString& path) {
+QStringList loadLanguageCodes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        LogError(QStringLiteral("Unable to read the language list %1: %2").arg(path, file.errorString()));
+        logError(QStringLiteral("Unable to read the language list %1: %2").arg(path, file.errorString()));
         return {};
     }
     QStringList codes;
@@ -22,6 +22,6 @@ QStringList LoadLanguageCodes(const QString& path) {
     return codes;
 }
 
-QString LanguageCodesFilePath() {
-    return QDir(AppPaths::ProgramFolder()).filePath(QStringLiteral("langcodes.dat"));
+QString languageCodesFilePath() {
+    return QDir(AppPaths::programFolder()).filePath(QStringLiteral("langcodes.dat"));
 }

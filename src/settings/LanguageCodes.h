@@ -6,7 +6,7 @@
 // The preferred-language list: three-letter codes, one a line, in file order;
 // entry 0 is the default choice. Empty lines are skipped.
 // A missing or unreadable file gives an empty list and an error in the log.
-QStringList LoadLanguageCodes(const QString& path);
+QStringList loadLanguageCodes(const QString& path);
 
 // langcodes.dat in the program folder.
-QString LanguageCodesFilePath();
+QString languageCodesFilePath();

@@ -14,23 +14,26 @@ const QString General = QStringLiteral("General");
 // The section and keys of each format's page; an empty key is a list the page
 // does not have.
 struct PageKeys {
-    TOutputCodec Codec;
-    QString Section;
-    QString Method;
-    QString Bitrate;
-    QString Quality;
+    OutputCodec codec;
+    QString section;
+    QString method;
+    QString bitrate;
+    QString quality;
 };
 
 const QList<PageKeys>& pageKeys() {
     static const QList<PageKeys> keys = {
-        {ocMP3, QStringLiteral("mp3"), QStringLiteral("m"), QStringLiteral("b"), QStringLiteral("q")},
-        {ocAAC, QStringLiteral("aac"), QStringLiteral("m"), QStringLiteral("b"), QStringLiteral("q")},
-        {ocOGG, QStringLiteral("ogg"), QStringLiteral("m"), QStringLiteral("b"), QStringLiteral("q")},
-        {ocOPUS, QStringLiteral("opus"), QString(), QStringLiteral("b"), QString()},
-        {ocWMA, QStringLiteral("wma"), QString(), QStringLiteral("b"), QString()},
-        {ocFLAC, QStringLiteral("flac"), QString(), QString(), QStringLiteral("c")},
-        {ocALAC, QStringLiteral("alac"), QString(), QString(), QString()},
-        {ocWAV, QStringLiteral("wav"), QString(), QString(), QString()},
+        {OutputCodec::Mp3, QStringLiteral("mp3"), QStringLiteral("m"), QStringLiteral("b"),
+         QStringLiteral("q")},
+        {OutputCodec::Aac, QStringLiteral("aac"), QStringLiteral("m"), QStringLiteral("b"),
+         QStringLiteral("q")},
+        {OutputCodec::Ogg, QStringLiteral("ogg"), QStringLiteral("m"), QStringLiteral("b"),
+         QStringLiteral("q")},
+        {OutputCodec::Opus, QStringLiteral("opus"), QString(), QStringLiteral("b"), QString()},
+        {OutputCodec::Wma, QStringLiteral("wma"), QString(), QStringLiteral("b"), QString()},
+        {OutputCodec::Flac, QStringLiteral("flac"), QString(), QString(), QStringLiteral("c")},
+        {OutputCodec::Alac, QStringLiteral("alac"), QString(), QString(), QString()},
+        {OutputCodec::Wav, QStringLiteral("wav"), QString(), QString(), QString()},
     };
     return keys;
 }
@@ -41,103 +44,103 @@ const QString OggManagedKey = QStringLiteral("ma");
 const QString OpusVbrKey = QStringLiteral("vbr");
 
 template <typename List>
-int readPosition(const TIniStore& ini, const QString& section, const QString& key, int defaultValue,
+int readPosition(const IniStore& ini, const QString& section, const QString& key, int defaultValue,
                  const List& list) {
-    const int position = ini.ReadInteger(section, key, defaultValue);
+    const int position = ini.readInteger(section, key, defaultValue);
     return position >= 0 && position < list.size() ? position : -1;
 }
 
 } // namespace
 
-TMainSettings DefaultMainSettings(const TCodecTable& table) {
-    TMainSettings settings;
-    settings.LastOpenedDirectory = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-    settings.Panel = DefaultPanelPositions(table);
+MainSettings defaultMainSettings(const CodecTable& table) {
+    MainSettings settings;
+    settings.lastOpenedDirectory = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    settings.panel = defaultPanelPositions(table);
     for (const PageKeys& keys : pageKeys()) {
-        TCodecPagePositions& page = settings.Panel.Page(keys.Codec);
-        page.Method = 0;
-        page.SampleRate = 0;
-        page.Channel = 0;
-        if (!keys.Bitrate.isEmpty())
-            page.Bitrate = 2;
+        CodecPagePositions& page = settings.panel.page(keys.codec);
+        page.method = 0;
+        page.sampleRate = 0;
+        page.channel = 0;
+        if (!keys.bitrate.isEmpty())
+            page.bitrate = 2;
     }
-    settings.Panel.Page(ocMP3).Quality = 2;
-    settings.Panel.Page(ocAAC).Quality = 4;
-    settings.Panel.Page(ocOGG).Quality = 2;
-    settings.Panel.Page(ocFLAC).Quality = 12;
+    settings.panel.page(OutputCodec::Mp3).quality = 2;
+    settings.panel.page(OutputCodec::Aac).quality = 4;
+    settings.panel.page(OutputCodec::Ogg).quality = 2;
+    settings.panel.page(OutputCodec::Flac).quality = 12;
     return settings;
 }
 
-TMainSettings LoadMainSettings(const QString& path, const TCodecTable& table) {
-    const TMainSettings defaults = DefaultMainSettings(table);
-    const TIniStore ini(path);
-    TMainSettings settings = defaults;
-    settings.LastOpenedDirectory =
-        ini.ReadString(General, QStringLiteral("LastOpened"), defaults.LastOpenedDirectory);
-    settings.LastExtIndex = ini.ReadInteger(General, QStringLiteral("LastExt"), defaults.LastExtIndex);
-    settings.Volume = std::clamp(ini.ReadInteger(General, QStringLiteral("Volume"), defaults.Volume), 0, 128);
-    settings.CheckUpdateOnStart =
-        ini.ReadBool(QStringLiteral("Update"), QStringLiteral("Active"), defaults.CheckUpdateOnStart);
+MainSettings loadMainSettings(const QString& path, const CodecTable& table) {
+    const MainSettings defaults = defaultMainSettings(table);
+    const IniStore ini(path);
+    MainSettings settings = defaults;
+    settings.lastOpenedDirectory =
+        ini.readString(General, QStringLiteral("LastOpened"), defaults.lastOpenedDirectory);
+    settings.lastExtIndex = ini.readInteger(General, QStringLiteral("LastExt"), defaults.lastExtIndex);
+    settings.volume = std::clamp(ini.readInteger(General, QStringLiteral("Volume"), defaults.volume), 0, 128);
+    settings.checkUpdateOnStart =
+        ini.readBool(QStringLiteral("Update"), QStringLiteral("Active"), defaults.checkUpdateOnStart);
     const int format =
-        ini.ReadInteger(QStringLiteral("general"), QStringLiteral("format"), defaults.Panel.Format);
-    settings.Panel.Format = format >= 0 && format < OutputCodecCount ? format : int(ocMP3);
+        ini.readInteger(QStringLiteral("general"), QStringLiteral("format"), defaults.panel.format);
+    settings.panel.format = format >= 0 && format < OutputCodecCount ? format : int(OutputCodec::Mp3);
 
     for (const PageKeys& keys : pageKeys()) {
-        const TCodec* codec = FindCodec(table, keys.Codec);
+        const CodecCapabilities* codec = findCodec(table, keys.codec);
         if (!codec)
             continue;
-        const TCodecPagePositions& fallback = defaults.Panel.Page(keys.Codec);
-        TCodecPagePositions& page = settings.Panel.Page(keys.Codec);
-        if (!keys.Method.isEmpty())
-            page.Method =
-                readPosition(ini, keys.Section, keys.Method, fallback.Method, codec->FSupportedEncodingTypes);
-        if (!keys.Bitrate.isEmpty())
-            page.Bitrate =
-                readPosition(ini, keys.Section, keys.Bitrate, fallback.Bitrate, codec->FSupportedBitrates);
-        if (!keys.Quality.isEmpty())
-            page.Quality =
-                readPosition(ini, keys.Section, keys.Quality, fallback.Quality, codec->FSupportedQualities);
-        if (keys.Codec == ocOGG)
-            settings.Panel.OggManagedBitrate =
-                ini.ReadBool(keys.Section, OggManagedKey, defaults.Panel.OggManagedBitrate);
-        if (keys.Codec == ocOPUS)
-            settings.Panel.OpusVbr = ini.ReadBool(keys.Section, OpusVbrKey, defaults.Panel.OpusVbr);
-        page.SampleRate =
-            readPosition(ini, keys.Section, SampleRateKey, fallback.SampleRate, codec->FSupportedSampleRates);
-        page.Channel =
-            readPosition(ini, keys.Section, ChannelKey, fallback.Channel, codec->FSupportedChannels);
+        const CodecPagePositions& fallback = defaults.panel.page(keys.codec);
+        CodecPagePositions& page = settings.panel.page(keys.codec);
+        if (!keys.method.isEmpty())
+            page.method =
+                readPosition(ini, keys.section, keys.method, fallback.method, codec->supportedEncodingTypes);
+        if (!keys.bitrate.isEmpty())
+            page.bitrate =
+                readPosition(ini, keys.section, keys.bitrate, fallback.bitrate, codec->supportedBitrates);
+        if (!keys.quality.isEmpty())
+            page.quality =
+                readPosition(ini, keys.section, keys.quality, fallback.quality, codec->supportedQualities);
+        if (keys.codec == OutputCodec::Ogg)
+            settings.panel.oggManagedBitrate =
+                ini.readBool(keys.section, OggManagedKey, defaults.panel.oggManagedBitrate);
+        if (keys.codec == OutputCodec::Opus)
+            settings.panel.opusVbr = ini.readBool(keys.section, OpusVbrKey, defaults.panel.opusVbr);
+        page.sampleRate =
+            readPosition(ini, keys.section, SampleRateKey, fallback.sampleRate, codec->supportedSampleRates);
+        page.channel =
+            readPosition(ini, keys.section, ChannelKey, fallback.channel, codec->supportedChannels);
     }
 
     const int post =
-        ini.ReadInteger(QStringLiteral("Encode"), QStringLiteral("Post"), defaults.PostEncodeAction);
-    settings.PostEncodeAction = post >= 0 && post <= 3 ? post : defaults.PostEncodeAction;
+        ini.readInteger(QStringLiteral("Encode"), QStringLiteral("Post"), defaults.postEncodeAction);
+    settings.postEncodeAction = post >= 0 && post <= 3 ? post : defaults.postEncodeAction;
     return settings;
 }
 
-bool SaveMainSettings(const QString& path, const TMainSettings& settings, QString* errorText) {
-    TIniStore ini(path);
-    ini.WriteString(General, QStringLiteral("LastOpened"), settings.LastOpenedDirectory);
-    ini.WriteInteger(General, QStringLiteral("LastExt"), settings.LastExtIndex);
-    ini.WriteInteger(General, QStringLiteral("Volume"), settings.Volume);
-    ini.WriteInteger(QStringLiteral("general"), QStringLiteral("format"), settings.Panel.Format);
+bool saveMainSettings(const QString& path, const MainSettings& settings, QString* errorText) {
+    IniStore ini(path);
+    ini.writeString(General, QStringLiteral("LastOpened"), settings.lastOpenedDirectory);
+    ini.writeInteger(General, QStringLiteral("LastExt"), settings.lastExtIndex);
+    ini.writeInteger(General, QStringLiteral("Volume"), settings.volume);
+    ini.writeInteger(QStringLiteral("general"), QStringLiteral("format"), settings.panel.format);
     for (const PageKeys& keys : pageKeys()) {
-        const TCodecPagePositions& page = settings.Panel.Page(keys.Codec);
-        if (!keys.Method.isEmpty())
-            ini.WriteInteger(keys.Section, keys.Method, page.Method);
-        if (!keys.Bitrate.isEmpty())
-            ini.WriteInteger(keys.Section, keys.Bitrate, page.Bitrate);
-        if (!keys.Quality.isEmpty())
-            ini.WriteInteger(keys.Section, keys.Quality, page.Quality);
-        if (keys.Codec == ocOGG)
-            ini.WriteBool(keys.Section, OggManagedKey, settings.Panel.OggManagedBitrate);
-        if (keys.Codec == ocOPUS)
-            ini.WriteBool(keys.Section, OpusVbrKey, settings.Panel.OpusVbr);
-        ini.WriteInteger(keys.Section, SampleRateKey, page.SampleRate);
-        ini.WriteInteger(keys.Section, ChannelKey, page.Channel);
+        const CodecPagePositions& page = settings.panel.page(keys.codec);
+        if (!keys.method.isEmpty())
+            ini.writeInteger(keys.section, keys.method, page.method);
+        if (!keys.bitrate.isEmpty())
+            ini.writeInteger(keys.section, keys.bitrate, page.bitrate);
+        if (!keys.quality.isEmpty())
+            ini.writeInteger(keys.section, keys.quality, page.quality);
+        if (keys.codec == OutputCodec::Ogg)
+            ini.writeBool(keys.section, OggManagedKey, settings.panel.oggManagedBitrate);
+        if (keys.codec == OutputCodec::Opus)
+            ini.writeBool(keys.section, OpusVbrKey, settings.panel.opusVbr);
+        ini.writeInteger(keys.section, SampleRateKey, page.sampleRate);
+        ini.writeInteger(keys.section, ChannelKey, page.channel);
     }
-    ini.WriteInteger(QStringLiteral("Encode"), QStringLiteral("Post"), settings.PostEncodeAction);
-    const bool saved = ini.Save(errorText);
+    ini.writeInteger(QStringLiteral("Encode"), QStringLiteral("Post"), settings.postEncodeAction);
+    const bool saved = ini.save(errorText);
     if (!saved)
-        LogException(QStringLiteral("TMainForm.SaveMainSettings"), errorText ? *errorText : QString());
+        logException(QStringLiteral("TMainForm.SaveMainSettings"), errorText ? *errorText : QString());
     return saved;
 }

@@ -19,115 +19,114 @@ void setPosition(int stored, qsizetype listSize, int& position) {
 
 } // namespace
 
-TCodecPanelPositions ApplyPreset(const TCodecTable& table, const TProfile& preset,
-                                 TCodecPanelPositions panel) {
-    const TCodec* codec = FindCodec(table, preset.FCodecId);
+CodecPanelPositions applyPreset(const CodecTable& table, const Preset& preset, CodecPanelPositions panel) {
+    const CodecCapabilities* codec = findCodec(table, preset.codecId);
     if (!codec)
         return panel;
-    panel.Format = preset.FCodecId;
-    TCodecPagePositions& page = panel.Page(preset.FCodecId);
-    setPositionOf(codec->FSupportedChannels, preset.FChannel, page.Channel);
-    setPositionOf(codec->FSupportedSampleRates, preset.FSampleRate, page.SampleRate);
+    panel.format = ordinal(preset.codecId);
+    CodecPagePositions& page = panel.page(preset.codecId);
+    setPositionOf(codec->supportedChannels, preset.channel, page.channel);
+    setPositionOf(codec->supportedSampleRates, preset.sampleRate, page.sampleRate);
 
-    switch (preset.FCodecId) {
-    case ocMP3:
-    case ocAAC:
-    case ocOGG:
-        // The method lists start at etCBR without gaps, so the value is the position.
-        setPosition(preset.FEncodingType, codec->FSupportedEncodingTypes.size(), page.Method);
-        setPosition(preset.FBitrateIndex, codec->FSupportedBitrates.size(), page.Bitrate);
-        setPosition(preset.FQualityIndex, codec->FSupportedQualities.size(), page.Quality);
-        if (preset.FCodecId == ocOGG)
-            panel.OggManagedBitrate = preset.FOggManagedBitrate;
+    switch (preset.codecId) {
+    case OutputCodec::Mp3:
+    case OutputCodec::Aac:
+    case OutputCodec::Ogg:
+        // The method lists start at EncodeType::Cbr without gaps, so the value is the position.
+        setPosition(ordinal(preset.encodingType), codec->supportedEncodingTypes.size(), page.method);
+        setPosition(preset.bitrateIndex, codec->supportedBitrates.size(), page.bitrate);
+        setPosition(preset.qualityIndex, codec->supportedQualities.size(), page.quality);
+        if (preset.codecId == OutputCodec::Ogg)
+            panel.oggManagedBitrate = preset.oggManagedBitrate;
         break;
-    case ocOPUS:
-        setPosition(preset.FBitrateIndex, codec->FSupportedBitrates.size(), page.Bitrate);
-        panel.OpusVbr = preset.FOpusVbr;
+    case OutputCodec::Opus:
+        setPosition(preset.bitrateIndex, codec->supportedBitrates.size(), page.bitrate);
+        panel.opusVbr = preset.opusVbr;
         break;
-    case ocWMA:
-        setPosition(preset.FBitrateIndex, codec->FSupportedBitrates.size(), page.Bitrate);
+    case OutputCodec::Wma:
+        setPosition(preset.bitrateIndex, codec->supportedBitrates.size(), page.bitrate);
         break;
-    case ocFLAC:
-        setPosition(preset.FQualityIndex, codec->FSupportedQualities.size(), page.Quality);
-        setPositionOf(codec->FSupportedBitDepths, preset.FBitDepth, page.BitDepth);
+    case OutputCodec::Flac:
+        setPosition(preset.qualityIndex, codec->supportedQualities.size(), page.quality);
+        setPositionOf(codec->supportedBitDepths, preset.bitDepth, page.bitDepth);
         break;
-    case ocALAC:
-    case ocWAV:
-        setPositionOf(codec->FSupportedBitDepths, preset.FBitDepth, page.BitDepth);
+    case OutputCodec::Alac:
+    case OutputCodec::Wav:
+        setPositionOf(codec->supportedBitDepths, preset.bitDepth, page.bitDepth);
         break;
     }
     return panel;
 }
 
-std::optional<TProfile> PresetFromPanel(const TCodecTable& table, const TCodecPanelPositions& panel,
-                                        const QString& name, QString* errorText) {
-    auto fail = [&](const QString& reason) -> std::optional<TProfile> {
+std::optional<Preset> presetFromPanel(const CodecTable& table, const CodecPanelPositions& panel,
+                                      const QString& name, QString* errorText) {
+    auto fail = [&](const QString& reason) -> std::optional<Preset> {
         if (errorText)
             *errorText = reason;
         return std::nullopt;
     };
-    const TCodec* codec = panel.Format >= 0 && panel.Format < OutputCodecCount
-                              ? FindCodec(table, TOutputCodec(panel.Format))
-                              : nullptr;
+    const CodecCapabilities* codec = panel.format >= 0 && panel.format < OutputCodecCount
+                                         ? findCodec(table, OutputCodec(panel.format))
+                                         : nullptr;
     if (!codec)
         return fail(QStringLiteral("Unable to decidec the selected codec type."));
-    const TCodecPagePositions& page = panel.Page(codec->FCodecId);
+    const CodecPagePositions& page = panel.page(codec->codecId);
     auto noSelection = [&](const QString& list) {
         return fail(QStringLiteral("No %1 is selected.").arg(list));
     };
 
-    TProfile preset;
-    preset.FUserProfile = true;
-    preset.FTitle = name;
-    preset.FCodecId = codec->FCodecId;
-    if (!holds(codec->FSupportedChannels, page.Channel))
+    Preset preset;
+    preset.userPreset = true;
+    preset.title = name;
+    preset.codecId = codec->codecId;
+    if (!holds(codec->supportedChannels, page.channel))
         return noSelection(QStringLiteral("channel layout"));
-    preset.FChannel = codec->FSupportedChannels[page.Channel];
-    if (!holds(codec->FSupportedSampleRates, page.SampleRate))
+    preset.channel = codec->supportedChannels[page.channel];
+    if (!holds(codec->supportedSampleRates, page.sampleRate))
         return noSelection(QStringLiteral("sample rate"));
-    preset.FSampleRate = codec->FSupportedSampleRates[page.SampleRate];
+    preset.sampleRate = codec->supportedSampleRates[page.sampleRate];
 
-    const bool lossy = !codec->FSupportedBitrates.isEmpty();
+    const bool lossy = !codec->supportedBitrates.isEmpty();
     if (lossy) {
-        if (!holds(codec->FSupportedBitrates, page.Bitrate))
+        if (!holds(codec->supportedBitrates, page.bitrate))
             return noSelection(QStringLiteral("bit rate"));
-        preset.FBitrateIndex = page.Bitrate;
+        preset.bitrateIndex = page.bitrate;
     }
-    switch (codec->FCodecId) {
-    case ocMP3:
-    case ocAAC:
-    case ocOGG:
-        if (!holds(codec->FSupportedEncodingTypes, page.Method))
+    switch (codec->codecId) {
+    case OutputCodec::Mp3:
+    case OutputCodec::Aac:
+    case OutputCodec::Ogg:
+        if (!holds(codec->supportedEncodingTypes, page.method))
             return noSelection(QStringLiteral("encoding method"));
-        if (!holds(codec->FSupportedQualities, page.Quality))
+        if (!holds(codec->supportedQualities, page.quality))
             return noSelection(QStringLiteral("quality"));
-        preset.FEncodingType = codec->FSupportedEncodingTypes[page.Method];
-        preset.FQualityIndex = page.Quality;
-        if (codec->FCodecId == ocOGG)
-            preset.FOggManagedBitrate = panel.OggManagedBitrate;
+        preset.encodingType = codec->supportedEncodingTypes[page.method];
+        preset.qualityIndex = page.quality;
+        if (codec->codecId == OutputCodec::Ogg)
+            preset.oggManagedBitrate = panel.oggManagedBitrate;
         break;
-    case ocOPUS:
-        preset.FEncodingType = panel.OpusVbr ? etQuality : etCBR;
-        preset.FOpusVbr = panel.OpusVbr;
+    case OutputCodec::Opus:
+        preset.encodingType = panel.opusVbr ? EncodeType::Quality : EncodeType::Cbr;
+        preset.opusVbr = panel.opusVbr;
         break;
-    case ocWMA:
-        preset.FEncodingType = etCBR;
+    case OutputCodec::Wma:
+        preset.encodingType = EncodeType::Cbr;
         break;
-    case ocFLAC:
-        if (!holds(codec->FSupportedQualities, page.Quality))
+    case OutputCodec::Flac:
+        if (!holds(codec->supportedQualities, page.quality))
             return noSelection(QStringLiteral("compression level"));
-        preset.FEncodingType = etCompression;
-        preset.FQualityIndex = page.Quality;
+        preset.encodingType = EncodeType::Compression;
+        preset.qualityIndex = page.quality;
         break;
-    case ocALAC:
-    case ocWAV:
-        preset.FEncodingType = etNone;
+    case OutputCodec::Alac:
+    case OutputCodec::Wav:
+        preset.encodingType = EncodeType::None;
         break;
     }
-    if (!codec->FSupportedBitDepths.isEmpty()) {
-        if (!holds(codec->FSupportedBitDepths, page.BitDepth))
+    if (!codec->supportedBitDepths.isEmpty()) {
+        if (!holds(codec->supportedBitDepths, page.bitDepth))
             return noSelection(QStringLiteral("bit depth"));
-        preset.FBitDepth = codec->FSupportedBitDepths[page.BitDepth];
+        preset.bitDepth = codec->supportedBitDepths[page.bitDepth];
     }
     return preset;
 }

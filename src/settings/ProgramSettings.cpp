@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-int GetThreadCountCeiling(int count) {
+int threadCountCeiling(int count) {
     for (const int ceiling : {1, 2, 4, 8, 12, 32}) {
         if (ceiling >= count)
             return ceiling;
@@ -29,100 +29,100 @@ const QString FileAdd = QStringLiteral("FileAdd");
 
 // A stored choice outside its list falls back to the default, so the run never
 // meets an overwrite or post-encode value it has no rule for.
-int readChoice(const TIniStore& ini, const QString& section, const QString& key, int defaultValue, int last) {
-    const int value = ini.ReadInteger(section, key, defaultValue);
+int readChoice(const IniStore& ini, const QString& section, const QString& key, int defaultValue, int last) {
+    const int value = ini.readInteger(section, key, defaultValue);
     return value >= 0 && value <= last ? value : defaultValue;
 }
 
 } // namespace
 
-QString SettingsFilePath() {
-    return QDir(AppPaths::DataFolder()).filePath(QStringLiteral("settings.ini"));
+QString settingsFilePath() {
+    return QDir(AppPaths::dataFolder()).filePath(QStringLiteral("settings.ini"));
 }
 
-QString DefaultOutputFolder() {
+QString defaultOutputFolder() {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                .filePath(QStringLiteral("VelmoAudio")) +
            u'/';
 }
 
-int MachineThreadCountCeiling() {
-    return GetThreadCountCeiling(QThread::idealThreadCount());
+int machineThreadCountCeiling() {
+    return threadCountCeiling(QThread::idealThreadCount());
 }
 
-int DefaultThreadCount(int ceiling) {
+int defaultThreadCount(int ceiling) {
     return ceiling <= 1 ? 1 : ceiling - 1;
 }
 
-int ClampThreadCount(int count, int ceiling) {
+int clampThreadCount(int count, int ceiling) {
     // Also with a ceiling of 1: a stored 0 would start no conversion at all and
     // a large number would run that many at once on a single processor.
     return std::clamp(count, 1, std::max(1, ceiling));
 }
 
-TProgramSettings DefaultProgramSettings(int threadCountCeiling) {
-    TProgramSettings settings;
-    settings.OutputFolder = DefaultOutputFolder();
-    settings.ThreadCount = DefaultThreadCount(threadCountCeiling);
+ProgramSettings defaultProgramSettings(int threadCountCeiling) {
+    ProgramSettings settings;
+    settings.outputFolder = defaultOutputFolder();
+    settings.threadCount = defaultThreadCount(threadCountCeiling);
     return settings;
 }
 
-TProgramSettings LoadProgramSettings(const QString& path, int threadCountCeiling) {
-    const TProgramSettings defaults = DefaultProgramSettings(threadCountCeiling);
-    const TIniStore ini(path);
-    TProgramSettings settings;
-    settings.OutputFolder = ini.ReadString(General, QStringLiteral("OutputFolder"), defaults.OutputFolder);
-    settings.CreateFolderStruct =
-        ini.ReadBool(Path, QStringLiteral("CreateFolderStruct"), defaults.CreateFolderStruct);
-    settings.CheckUpdatesOnStart =
-        ini.ReadBool(Update, QStringLiteral("Active"), defaults.CheckUpdatesOnStart);
-    settings.OverwriteOption = readChoice(ini, Encode, QStringLiteral("Overwrite"), defaults.OverwriteOption,
-                                          TProgramSettings::SkipEncoding);
-    settings.ThreadCount = ClampThreadCount(
-        ini.ReadInteger(Encode, QStringLiteral("CPU"), defaults.ThreadCount), threadCountCeiling);
-    settings.PostEncodeAction = readChoice(ini, Encode, QStringLiteral("Post"), defaults.PostEncodeAction,
-                                           TProgramSettings::ShutdownPC);
-    settings.DeleteUnfinished =
-        ini.ReadBool(Encode, QStringLiteral("DelUnfinished"), defaults.DeleteUnfinished);
-    settings.CopyCoverArt = ini.ReadBool(Encode, QStringLiteral("CoverArt"), defaults.CopyCoverArt);
-    settings.IgnoredTypes = ini.ReadString(FileAdd, QStringLiteral("IgnoredTypes"), defaults.IgnoredTypes);
-    settings.AddOnlyTypes = ini.ReadString(FileAdd, QStringLiteral("AddOnly"), defaults.AddOnlyTypes);
-    settings.SplitCue = ini.ReadBool(FileAdd, QStringLiteral("SplitCUE"), defaults.SplitCue);
-    settings.PreferredLanguageIndex =
-        ini.ReadInteger(FileAdd, QStringLiteral("PrefLang"), defaults.PreferredLanguageIndex);
+ProgramSettings loadProgramSettings(const QString& path, int threadCountCeiling) {
+    const ProgramSettings defaults = defaultProgramSettings(threadCountCeiling);
+    const IniStore ini(path);
+    ProgramSettings settings;
+    settings.outputFolder = ini.readString(General, QStringLiteral("OutputFolder"), defaults.outputFolder);
+    settings.createFolderStruct =
+        ini.readBool(Path, QStringLiteral("CreateFolderStruct"), defaults.createFolderStruct);
+    settings.checkUpdatesOnStart =
+        ini.readBool(Update, QStringLiteral("Active"), defaults.checkUpdatesOnStart);
+    settings.overwriteOption = readChoice(ini, Encode, QStringLiteral("Overwrite"), defaults.overwriteOption,
+                                          ProgramSettings::SkipEncoding);
+    settings.threadCount = clampThreadCount(
+        ini.readInteger(Encode, QStringLiteral("CPU"), defaults.threadCount), threadCountCeiling);
+    settings.postEncodeAction = readChoice(ini, Encode, QStringLiteral("Post"), defaults.postEncodeAction,
+                                           ProgramSettings::ShutdownPC);
+    settings.deleteUnfinished =
+        ini.readBool(Encode, QStringLiteral("DelUnfinished"), defaults.deleteUnfinished);
+    settings.copyCoverArt = ini.readBool(Encode, QStringLiteral("CoverArt"), defaults.copyCoverArt);
+    settings.ignoredTypes = ini.readString(FileAdd, QStringLiteral("IgnoredTypes"), defaults.ignoredTypes);
+    settings.addOnlyTypes = ini.readString(FileAdd, QStringLiteral("AddOnly"), defaults.addOnlyTypes);
+    settings.splitCue = ini.readBool(FileAdd, QStringLiteral("SplitCUE"), defaults.splitCue);
+    settings.preferredLanguageIndex =
+        ini.readInteger(FileAdd, QStringLiteral("PrefLang"), defaults.preferredLanguageIndex);
     return settings;
 }
 
-bool SaveProgramSettings(const QString& path, const TProgramSettings& settings, QString* errorText) {
-    TIniStore ini(path);
-    ini.WriteBool(Update, QStringLiteral("Active"), settings.CheckUpdatesOnStart);
-    ini.WriteBool(Path, QStringLiteral("CreateFolderStruct"), settings.CreateFolderStruct);
-    ini.WriteString(General, QStringLiteral("OutputFolder"), settings.OutputFolder);
-    ini.WriteInteger(Encode, QStringLiteral("Overwrite"), settings.OverwriteOption);
-    ini.WriteInteger(Encode, QStringLiteral("CPU"), settings.ThreadCount);
-    ini.WriteInteger(Encode, QStringLiteral("Post"), settings.PostEncodeAction);
-    ini.WriteBool(Encode, QStringLiteral("DelUnfinished"), settings.DeleteUnfinished);
-    ini.WriteBool(Encode, QStringLiteral("CoverArt"), settings.CopyCoverArt);
-    ini.WriteString(FileAdd, QStringLiteral("IgnoredTypes"), settings.IgnoredTypes);
-    ini.WriteString(FileAdd, QStringLiteral("AddOnly"), settings.AddOnlyTypes);
-    ini.WriteBool(FileAdd, QStringLiteral("SplitCUE"), settings.SplitCue);
-    ini.WriteInteger(FileAdd, QStringLiteral("PrefLang"), settings.PreferredLanguageIndex);
-    const bool saved = ini.Save(errorText);
+bool saveProgramSettings(const QString& path, const ProgramSettings& settings, QString* errorText) {
+    IniStore ini(path);
+    ini.writeBool(Update, QStringLiteral("Active"), settings.checkUpdatesOnStart);
+    ini.writeBool(Path, QStringLiteral("CreateFolderStruct"), settings.createFolderStruct);
+    ini.writeString(General, QStringLiteral("OutputFolder"), settings.outputFolder);
+    ini.writeInteger(Encode, QStringLiteral("Overwrite"), settings.overwriteOption);
+    ini.writeInteger(Encode, QStringLiteral("CPU"), settings.threadCount);
+    ini.writeInteger(Encode, QStringLiteral("Post"), settings.postEncodeAction);
+    ini.writeBool(Encode, QStringLiteral("DelUnfinished"), settings.deleteUnfinished);
+    ini.writeBool(Encode, QStringLiteral("CoverArt"), settings.copyCoverArt);
+    ini.writeString(FileAdd, QStringLiteral("IgnoredTypes"), settings.ignoredTypes);
+    ini.writeString(FileAdd, QStringLiteral("AddOnly"), settings.addOnlyTypes);
+    ini.writeBool(FileAdd, QStringLiteral("SplitCUE"), settings.splitCue);
+    ini.writeInteger(FileAdd, QStringLiteral("PrefLang"), settings.preferredLanguageIndex);
+    const bool saved = ini.save(errorText);
     if (!saved)
-        LogException(QStringLiteral("TSettingsForm.SaveSettings"), errorText ? *errorText : QString());
-    EnsureOutputFolder(settings.OutputFolder, QStringLiteral("TSettingsForm.SaveSettings"));
+        logException(QStringLiteral("TSettingsForm.SaveSettings"), errorText ? *errorText : QString());
+    ensureOutputFolder(settings.outputFolder, QStringLiteral("TSettingsForm.SaveSettings"));
     return saved;
 }
 
-bool EnsureOutputFolder(const QString& folder, const QString& location) {
+bool ensureOutputFolder(const QString& folder, const QString& location) {
     if (folder.isEmpty() || QDir().mkpath(folder))
         return true;
-    LogException(location, QStringLiteral("Unable to create the output folder %1").arg(folder));
-    LogError(QStringLiteral("Unable to create the output folder %1").arg(folder));
+    logException(location, QStringLiteral("Unable to create the output folder %1").arg(folder));
+    logError(QStringLiteral("Unable to create the output folder %1").arg(folder));
     return false;
 }
 
-QStringList FileTypeList(const QString& types) {
+QStringList fileTypeList(const QString& types) {
     QStringList list;
     const QStringList parts = types.split(u';', Qt::SkipEmptyParts);
     for (const QString& part : parts) {
@@ -133,6 +133,6 @@ QStringList FileTypeList(const QString& types) {
     return list;
 }
 
-QString PreferredLanguage(const TProgramSettings& settings, const QStringList& languageCodes) {
-    return languageCodes.value(settings.PreferredLanguageIndex);
+QString preferredLanguage(const ProgramSettings& settings, const QStringList& languageCodes) {
+    return languageCodes.value(settings.preferredLanguageIndex);
 }

@@ -62,7 +62,7 @@ QList<QStorageInfo> localDisks() {
 
 namespace HardwareInfo {
 
-QString CpuNameFromCpuInfo(const QString& cpuInfo) {
+QString cpuNameFromCpuInfo(const QString& cpuInfo) {
     // x86 names the model; several ARM kernels only name the hardware.
     for (const char* key : {"model name", "Hardware", "Processor", "cpu model"}) {
         const QRegularExpression line(QStringLiteral("^%1\\s*:\\s*(.+)$").arg(QLatin1String(key)),
@@ -74,7 +74,7 @@ QString CpuNameFromCpuInfo(const QString& cpuInfo) {
     return QString();
 }
 
-MemoryInfo MemoryFromMemInfo(const QString& memInfo) {
+MemoryInfo memoryFromMemInfo(const QString& memInfo) {
     const auto kibibytes = [&memInfo](const char* key) -> qint64 {
         const QRegularExpression line(QStringLiteral("^%1:\\s*(\\d+)\\s*kB").arg(QLatin1String(key)),
                                       QRegularExpression::MultilineOption);
@@ -82,32 +82,32 @@ MemoryInfo MemoryFromMemInfo(const QString& memInfo) {
         return match.hasMatch() ? match.captured(1).toLongLong() * 1024 : -1;
     };
     MemoryInfo info;
-    info.TotalBytes = qMax<qint64>(0, kibibytes("MemTotal"));
-    info.AvailableBytes = kibibytes("MemAvailable");
-    if (info.AvailableBytes < 0) // kernels before 3.14
-        info.AvailableBytes = qMax<qint64>(0, kibibytes("MemFree"));
+    info.totalBytes = qMax<qint64>(0, kibibytes("MemTotal"));
+    info.availableBytes = kibibytes("MemAvailable");
+    if (info.availableBytes < 0) // kernels before 3.14
+        info.availableBytes = qMax<qint64>(0, kibibytes("MemFree"));
     return info;
 }
 
-QString DriveSpaceLine(const QString& mountPoint, qint64 freeBytes, qint64 availableBytes,
+QString driveSpaceLine(const QString& mountPoint, qint64 freeBytes, qint64 availableBytes,
                        qint64 totalBytes) {
     const qint64 usedBytes = availableBytes > 0 ? totalBytes - freeBytes : 0;
     return QStringLiteral("Drive: ") + mountPoint + QStringLiteral(" = Free Space :") +
-           FormatByteSize(freeBytes) + QStringLiteral(" Used Space: ") + FormatByteSize(usedBytes) +
-           QStringLiteral(" Total Space: ") + FormatByteSize(totalBytes);
+           formatByteSize(freeBytes) + QStringLiteral(" Used Space: ") + formatByteSize(usedBytes) +
+           QStringLiteral(" Total Space: ") + formatByteSize(totalBytes);
 }
 
-QStringList Lines() {
+QStringList lines() {
     QStringList lines;
-    QString cpuName = CpuNameFromCpuInfo(readTextFile(QStringLiteral("/proc/cpuinfo")));
+    QString cpuName = cpuNameFromCpuInfo(readTextFile(QStringLiteral("/proc/cpuinfo")));
     if (cpuName.isEmpty())
         cpuName = QSysInfo::currentCpuArchitecture();
     lines << QStringLiteral("CPU.Name: ") + cpuName;
     lines << QStringLiteral("CPU.ProcessorCount: ") + QString::number(QThread::idealThreadCount());
 
-    const MemoryInfo memory = MemoryFromMemInfo(readTextFile(QStringLiteral("/proc/meminfo")));
-    lines << QStringLiteral("Memory.TotalPhysicalMemory: ") + FormatByteSize(memory.TotalBytes);
-    lines << QStringLiteral("Memory.FreePhysicalMemory: ") + FormatByteSize(memory.AvailableBytes);
+    const MemoryInfo memory = memoryFromMemInfo(readTextFile(QStringLiteral("/proc/meminfo")));
+    lines << QStringLiteral("Memory.TotalPhysicalMemory: ") + formatByteSize(memory.totalBytes);
+    lines << QStringLiteral("Memory.FreePhysicalMemory: ") + formatByteSize(memory.availableBytes);
 
     lines << QStringLiteral("BIOS.Name: ") +
                  joinNonEmpty({firmwareText("bios_vendor"), firmwareText("bios_version")});
@@ -142,19 +142,19 @@ QStringList Lines() {
     for (const QStorageInfo& disk : localDisks()) {
         if (disk.bytesTotal() <= 0)
             continue; // its space cannot be queried
-        lines << DriveSpaceLine(disk.rootPath(), disk.bytesFree(), disk.bytesAvailable(), disk.bytesTotal());
+        lines << driveSpaceLine(disk.rootPath(), disk.bytesFree(), disk.bytesAvailable(), disk.bytesTotal());
     }
     return lines;
 }
 
 } // namespace HardwareInfo
 
-void LogHardwareInfo() {
+void logHardwareInfo() {
     try {
-        const QStringList lines = HardwareInfo::Lines();
+        const QStringList lines = HardwareInfo::lines();
         for (const QString& line : lines)
-            LogInfo(line);
+            logInfo(line);
     } catch (const std::exception& error) {
-        LogException(QStringLiteral("TMainForm.LogHardwareInfo"), QString::fromStdString(error.what()));
+        logException(QStringLiteral("TMainForm.LogHardwareInfo"), QString::fromStdString(error.what()));
     }
 }

@@ -10,51 +10,51 @@
 
 namespace ProgramStartup {
 
-TProgramPaths ResolvePaths() {
-    TProgramPaths paths;
-    paths.ToolSubFolder =
+ProgramPaths resolvePaths() {
+    ProgramPaths paths;
+    paths.toolSubFolder =
         QSysInfo::WordSize == 64 ? QStringLiteral("ffmpeg/64/") : QStringLiteral("ffmpeg/32/");
-    paths.FFmpegPath = AppPaths::FindTool(QStringLiteral("ffmpeg"));
-    paths.FFprobePath = AppPaths::FindTool(QStringLiteral("ffprobe"));
-    paths.CoverWriterPath = AppPaths::CoverstampPath();
-    paths.ProgramFolder = AppPaths::ProgramFolder();
-    paths.ProfileFolderPath = QDir(paths.ProgramFolder).filePath(QStringLiteral("profiles"));
-    paths.UserProfileFolderPath = AppPaths::UserProfilesFolder();
-    paths.DataFolder = AppPaths::DataFolder();
-    paths.SettingsFilePath = QDir(paths.DataFolder).filePath(QStringLiteral("settings.ini"));
-    paths.AdvancedSettingsFilePath = QDir(paths.DataFolder).filePath(QStringLiteral("advanced.ini"));
-    paths.BackendOutputFolderPath = AppPaths::BackendOutputFolder();
-    paths.TempCoverArtFolderPath = AppPaths::TempCoverArtFolder();
+    paths.ffmpegPath = AppPaths::findTool(QStringLiteral("ffmpeg"));
+    paths.ffprobePath = AppPaths::findTool(QStringLiteral("ffprobe"));
+    paths.coverWriterPath = AppPaths::coverstampPath();
+    paths.programFolder = AppPaths::programFolder();
+    paths.profileFolderPath = QDir(paths.programFolder).filePath(QStringLiteral("profiles"));
+    paths.userProfileFolderPath = AppPaths::userProfilesFolder();
+    paths.dataFolder = AppPaths::dataFolder();
+    paths.settingsFilePath = QDir(paths.dataFolder).filePath(QStringLiteral("settings.ini"));
+    paths.advancedSettingsFilePath = QDir(paths.dataFolder).filePath(QStringLiteral("advanced.ini"));
+    paths.backendOutputFolderPath = AppPaths::backendOutputFolder();
+    paths.tempCoverArtFolderPath = AppPaths::tempCoverArtFolder();
     return paths;
 }
 
-bool Prepare(TProgramPaths& paths, QString& fatalError) {
-    paths = ResolvePaths();
-    QDir().mkpath(paths.BackendOutputFolderPath);
-    if (!QDir().mkpath(paths.DataFolder)) {
+bool prepare(ProgramPaths& paths, QString& fatalError) {
+    paths = resolvePaths();
+    QDir().mkpath(paths.backendOutputFolderPath);
+    if (!QDir().mkpath(paths.dataFolder)) {
         fatalError = QStringLiteral("Unable to create appdata folder.");
         return false;
     }
-    ConfigureProgramLog(paths.DataFolder, QDateTime::currentDateTime());
-    LogInfo(QStringLiteral("FFmpeg folder: ") + paths.ToolSubFolder);
-    LogInfo(QStringLiteral("Settings file path: ") + paths.SettingsFilePath);
-    LogInfo(QStringLiteral("Program profiles path: ") + paths.ProfileFolderPath);
-    LogInfo(QStringLiteral("User profilesS path: ") + paths.UserProfileFolderPath);
-    LogInfo(paths.FFmpegPath.isEmpty() ? QStringLiteral("ffmpeg was not found")
-                                       : QStringLiteral("ffmpeg: ") + paths.FFmpegPath);
-    LogInfo(paths.FFprobePath.isEmpty() ? QStringLiteral("ffprobe was not found")
-                                        : QStringLiteral("ffprobe: ") + paths.FFprobePath);
-    if (paths.TempCoverArtFolderPath.isEmpty())
-        LogError(QStringLiteral("The private cover-art folder cannot be created."));
+    configureProgramLog(paths.dataFolder, QDateTime::currentDateTime());
+    logInfo(QStringLiteral("FFmpeg folder: ") + paths.toolSubFolder);
+    logInfo(QStringLiteral("Settings file path: ") + paths.settingsFilePath);
+    logInfo(QStringLiteral("Program profiles path: ") + paths.profileFolderPath);
+    logInfo(QStringLiteral("User profilesS path: ") + paths.userProfileFolderPath);
+    logInfo(paths.ffmpegPath.isEmpty() ? QStringLiteral("ffmpeg was not found")
+                                       : QStringLiteral("ffmpeg: ") + paths.ffmpegPath);
+    logInfo(paths.ffprobePath.isEmpty() ? QStringLiteral("ffprobe was not found")
+                                        : QStringLiteral("ffprobe: ") + paths.ffprobePath);
+    if (paths.tempCoverArtFolderPath.isEmpty())
+        logError(QStringLiteral("The private cover-art folder cannot be created."));
 
-    StartupCleanup::ClearOldBackendOutputs(paths.BackendOutputFolderPath);
+    StartupCleanup::clearOldBackendOutputs(paths.backendOutputFolderPath);
     // Pictures of other running instances share the folder; only leftovers go.
-    StartupCleanup::ClearTempCoverArtFiles(paths.TempCoverArtFolderPath,
+    StartupCleanup::clearTempCoverArtFiles(paths.tempCoverArtFolderPath,
                                            QDateTime::currentDateTime().addDays(-1));
 
-    if (!QDir().mkpath(paths.UserProfileFolderPath)) {
-        LogException(QStringLiteral("TMainForm.FormCreate"),
-                     QStringLiteral("Cannot create ") + paths.UserProfileFolderPath);
+    if (!QDir().mkpath(paths.userProfileFolderPath)) {
+        logException(QStringLiteral("TMainForm.FormCreate"),
+                     QStringLiteral("Cannot create ") + paths.userProfileFolderPath);
         fatalError = QStringLiteral("Unable to create appdata profiles folder.");
         return false;
     }

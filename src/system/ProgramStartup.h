@@ -3,19 +3,19 @@
 #include <QString>
 
 // The folders and tools of the program, resolved once at start-up.
-struct TProgramPaths {
-    QString ToolSubFolder; // "ffmpeg/64/" or "ffmpeg/32/" below the program folder
-    QString FFmpegPath;    // empty when ffmpeg was found nowhere
-    QString FFprobePath;
-    QString CoverWriterPath;
-    QString ProgramFolder;
-    QString ProfileFolderPath;     // built-in presets
-    QString UserProfileFolderPath; // the user's presets
-    QString DataFolder;            // settings, logs, dumps
-    QString SettingsFilePath;
-    QString AdvancedSettingsFilePath;
-    QString BackendOutputFolderPath;
-    QString TempCoverArtFolderPath;
+struct ProgramPaths {
+    QString toolSubFolder; // "ffmpeg/64/" or "ffmpeg/32/" below the program folder
+    QString ffmpegPath;    // empty when ffmpeg was found nowhere
+    QString ffprobePath;
+    QString coverWriterPath;
+    QString programFolder;
+    QString profileFolderPath;     // built-in presets
+    QString userProfileFolderPath; // the user's presets
+    QString dataFolder;            // settings, logs, dumps
+    QString settingsFilePath;
+    QString advancedSettingsFilePath;
+    QString backendOutputFolderPath;
+    QString tempCoverArtFolderPath;
 };
 
 // The start-up steps that every front end shares: resolve the paths and tools,
@@ -23,10 +23,10 @@ struct TProgramPaths {
 // old console dumps and left-over cover pictures.
 namespace ProgramStartup {
 
-TProgramPaths ResolvePaths();
+ProgramPaths resolvePaths();
 
 // False with the message a front end shows as "Fatal Error" ("Unable to create
 // appdata folder.", "Unable to create appdata profiles folder.").
-bool Prepare(TProgramPaths& paths, QString& fatalError);
+bool prepare(ProgramPaths& paths, QString& fatalError);
 
 } // namespace ProgramStartup

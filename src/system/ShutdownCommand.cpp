@@ -35,25 +35,25 @@ bool runProgram(const QStringList& command, QString* error) {
 
 } // namespace
 
-void SetCommand(const QStringList& programAndArguments) {
+void setCommand(const QStringList& programAndArguments) {
     const QMutexLocker locker(&commandLock);
     replacement = programAndArguments;
 }
 
-QStringList ReplacementCommand() {
+QStringList replacementCommand() {
     {
         const QMutexLocker locker(&commandLock);
         if (!replacement.isEmpty())
             return replacement;
     }
     const QString fromEnvironment = qEnvironmentVariable("VELMO_SHUTDOWN_COMMAND");
-    return fromEnvironment.trimmed().isEmpty() ? QStringList() : SplitCommandLine(fromEnvironment);
+    return fromEnvironment.trimmed().isEmpty() ? QStringList() : splitCommandLine(fromEnvironment);
 }
 
-bool Run(QString* error) {
-    const QStringList command = ReplacementCommand();
+bool run(QString* error) {
+    const QStringList command = replacementCommand();
     if (!command.isEmpty()) {
-        LogInfo(QStringLiteral("Shutdown command: ") + command.join(u' '));
+        logInfo(QStringLiteral("Shutdown command: ") + command.join(u' '));
         return runProgram(command, error);
     }
 
@@ -64,7 +64,7 @@ bool Run(QString* error) {
     const QDBusMessage reply = QDBusConnection::systemBus().call(call);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return true;
-    LogWarning(QStringLiteral("logind PowerOff failed: ") + reply.errorMessage());
+    logWarning(QStringLiteral("logind PowerOff failed: ") + reply.errorMessage());
     return runProgram({QStringLiteral("systemctl"), QStringLiteral("poweroff")}, error);
 }
 

@@ -5,18 +5,18 @@
 
 // The "Shutdown PC" action after a run. By default it asks logind to power the
 // machine off (system D-Bus) and falls back to "systemctl poweroff". The command is
-// replaceable: VELMO_SHUTDOWN_COMMAND (a command-line text) or SetCommand put another
+// replaceable: VELMO_SHUTDOWN_COMMAND (a command-line text) or setCommand put another
 // program in its place, which is how tests and unusual systems use it.
 namespace ShutdownCommand {
 
 // An empty list restores the default.
-void SetCommand(const QStringList& programAndArguments);
+void setCommand(const QStringList& programAndArguments);
 
-// The replacement in effect (SetCommand first, then the environment), empty for the default.
-QStringList ReplacementCommand();
+// The replacement in effect (setCommand first, then the environment), empty for the default.
+QStringList replacementCommand();
 
 // Runs the shutdown and waits for the request to be delivered; false with a reason
 // when neither way worked.
-bool Run(QString* error = nullptr);
+bool run(QString* error = nullptr);
 
 } // namespace ShutdownCommand

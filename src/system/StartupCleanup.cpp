@@ -14,16 +14,16 @@ namespace {
 void removeFile(const QFileInfo& file, const QString& location) {
     QFile handle(file.absoluteFilePath());
     if (!handle.remove())
-        LogException(location, handle.errorString());
+        logException(location, handle.errorString());
 }
 
 } // namespace
 
-void ClearOldBackendOutputs(const QString& backendOutputFolder) {
-    ClearOldBackendOutputs(backendOutputFolder, QDateTime::currentDateTime());
+void clearOldBackendOutputs(const QString& backendOutputFolder) {
+    clearOldBackendOutputs(backendOutputFolder, QDateTime::currentDateTime());
 }
 
-void ClearOldBackendOutputs(const QString& backendOutputFolder, const QDateTime& now) {
+void clearOldBackendOutputs(const QString& backendOutputFolder, const QDateTime& now) {
     const QDir folder(backendOutputFolder);
     if (backendOutputFolder.isEmpty() || !folder.exists())
         return;
@@ -31,12 +31,12 @@ void ClearOldBackendOutputs(const QString& backendOutputFolder, const QDateTime&
     for (const QFileInfo& file : files) {
         if (file.suffix().toLower() != QLatin1String("txt"))
             continue;
-        if (IsOlderThanDays(file.absoluteFilePath(), 7, now))
+        if (isOlderThanDays(file.absoluteFilePath(), 7, now))
             removeFile(file, QStringLiteral("ClearOldBackendOutputs"));
     }
 }
 
-void ClearTempCoverArtFiles(const QString& tempCoverArtFolder, const QDateTime& modifiedBefore) {
+void clearTempCoverArtFiles(const QString& tempCoverArtFolder, const QDateTime& modifiedBefore) {
     const QDir folder(tempCoverArtFolder);
     if (tempCoverArtFolder.isEmpty() || !folder.exists())
         return;

@@ -12,37 +12,37 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct TRead {
-    QString Line;
-    bool StartsOnNewLine;
+struct Read {
+    QString line;
+    bool startsOnNewLine;
 };
 
 // Runs `script` with /bin/sh -c and waits for the end on the event loop.
-struct TShellRun {
-    TConsoleRunner Runner;
-    QList<TRead> Reads;
-    QSignalSpy Terminated{&Runner, &TConsoleRunner::OnTerminate};
+struct ShellRun {
+    ConsoleRunner runner;
+    QList<Read> reads;
+    QSignalSpy terminated{&runner, &ConsoleRunner::onTerminate};
 
-    TShellRun() {
-        QObject::connect(&Runner, &TConsoleRunner::OnRead, &Runner,
-                         [this](TConsoleRunner*, const QString& line, bool startsOnNewLine) {
-                             Reads.append({line, startsOnNewLine});
+    ShellRun() {
+        QObject::connect(&runner, &ConsoleRunner::onRead, &runner,
+                         [this](ConsoleRunner*, const QString& line, bool startsOnNewLine) {
+                             reads.append({line, startsOnNewLine});
                          });
     }
-    void Start(const QString& script) {
-        Runner.ApplicationName = QStringLiteral("/bin/sh");
-        Runner.Arguments = QStringList{QStringLiteral("-c"), script};
-        QVERIFY(Runner.Run());
+    void start(const QString& script) {
+        runner.applicationName = QStringLiteral("/bin/sh");
+        runner.arguments = QStringList{QStringLiteral("-c"), script};
+        QVERIFY(runner.run());
     }
-    quint32 WaitForEnd() {
-        if (Terminated.isEmpty() && !Terminated.wait(30000))
+    quint32 waitForEnd() {
+        if (terminated.isEmpty() && !terminated.wait(30000))
             return 0xDEADu;
-        return Terminated.first().at(1).value<quint32>();
+        return terminated.first().at(1).value<quint32>();
     }
-    QStringList ReadLines() const {
+    QStringList readLines() const {
         QStringList lines;
-        for (const TRead& read : Reads)
-            lines << read.Line;
+        for (const Read& read : reads)
+            lines << read.line;
         return lines;
     }
 };
@@ -88,10 +88,10 @@ private slots:
         QFETCH(QStringList, reads);
         QStringList output;
         QStringList seen;
-        TConsoleLineAssembler assembler(output);
-        assembler.SetLineHandler([&](const QString& line, bool) { seen << line; });
+        ConsoleLineAssembler assembler(output);
+        assembler.setLineHandler([&](const QString& line, bool) { seen << line; });
         for (const QByteArray& chunk : chunks)
-            assembler.Feed(chunk);
+            assembler.feed(chunk);
         QCOMPARE(output, consoleOutput);
         QCOMPARE(seen, reads);
     }
@@ -101,72 +101,72 @@ private slots:
     void longLineIsOneEntry() {
         QStringList output;
         QList<qsizetype> lengths;
-        TConsoleLineAssembler assembler(output);
-        assembler.SetLineHandler([&](const QString& line, bool) { lengths << line.size(); });
-        assembler.Feed(QByteArray(2500, 'x') + '\n');
+        ConsoleLineAssembler assembler(output);
+        assembler.setLineHandler([&](const QString& line, bool) { lengths << line.size(); });
+        assembler.feed(QByteArray(2500, 'x') + '\n');
         QCOMPARE(lengths, (QList<qsizetype>{1024, 2048, 2500, 0}));
         QCOMPARE(output.size(), 2);
         QCOMPARE(output.first().size(), 2500);
     }
 
     void progressRewritesFromAChild() {
-        TShellRun run;
-        run.Start(QStringLiteral("printf 'frame=1 time=00:00:01.00\\r'; sleep 0.3; "
+        ShellRun run;
+        run.start(QStringLiteral("printf 'frame=1 time=00:00:01.00\\r'; sleep 0.3; "
                                  "printf 'frame=2 time=00:00:02.00\\r'"));
-        QCOMPARE(run.WaitForEnd(), 0u);
-        QCOMPARE(run.Runner.ConsoleOutput, QStringList{"frame=2 time=00:00:02.00"});
-        QVERIFY(run.ReadLines().contains("frame=1 time=00:00:01.00"));
-        QCOMPARE(run.ReadLines().last(), QStringLiteral("frame=2 time=00:00:02.00"));
+        QCOMPARE(run.waitForEnd(), 0u);
+        QCOMPARE(run.runner.consoleOutput, QStringList{"frame=2 time=00:00:02.00"});
+        QVERIFY(run.readLines().contains("frame=1 time=00:00:01.00"));
+        QCOMPARE(run.readLines().last(), QStringLiteral("frame=2 time=00:00:02.00"));
     }
 
     void errorOutputIsMerged() {
-        TShellRun run;
-        run.Start(QStringLiteral("echo out; sleep 0.1; echo err >&2"));
-        QCOMPARE(run.WaitForEnd(), 0u);
-        QVERIFY(run.Runner.ConsoleOutput.contains("out"));
-        QVERIFY(run.Runner.ConsoleOutput.contains("err"));
+        ShellRun run;
+        run.start(QStringLiteral("echo out; sleep 0.1; echo err >&2"));
+        QCOMPARE(run.waitForEnd(), 0u);
+        QVERIFY(run.runner.consoleOutput.contains("out"));
+        QVERIFY(run.runner.consoleOutput.contains("err"));
     }
 
     void silentChild() {
-        TShellRun run;
-        run.Start(QStringLiteral("exit 3"));
-        QCOMPARE(run.WaitForEnd(), 3u);
-        QVERIFY(run.Runner.ConsoleOutput.isEmpty());
-        QVERIFY(run.Reads.isEmpty());
-        QCOMPARE(run.Runner.State(), TConsoleRunner::TState::Ready);
+        ShellRun run;
+        run.start(QStringLiteral("exit 3"));
+        QCOMPARE(run.waitForEnd(), 3u);
+        QVERIFY(run.runner.consoleOutput.isEmpty());
+        QVERIFY(run.reads.isEmpty());
+        QCOMPARE(run.runner.state(), ConsoleRunner::State::Ready);
     }
 
     // The last text without a line feed comes once more when the output ends,
     // before the end is reported.
     void outputWithoutFinalLineFeed() {
-        TShellRun run;
+        ShellRun run;
         QList<int> order; // 1 read, 2 end
-        QObject::connect(&run.Runner, &TConsoleRunner::OnRead, &run.Runner, [&] { order << 1; });
-        QObject::connect(&run.Runner, &TConsoleRunner::OnTerminate, &run.Runner, [&] { order << 2; });
-        run.Start(QStringLiteral("printf 'last words'"));
-        QCOMPARE(run.WaitForEnd(), 0u);
-        QCOMPARE(run.Runner.ConsoleOutput, QStringList{"last words"});
-        QCOMPARE(run.ReadLines().last(), QStringLiteral("last words"));
-        QVERIFY(run.ReadLines().size() >= 2);
+        QObject::connect(&run.runner, &ConsoleRunner::onRead, &run.runner, [&] { order << 1; });
+        QObject::connect(&run.runner, &ConsoleRunner::onTerminate, &run.runner, [&] { order << 2; });
+        run.start(QStringLiteral("printf 'last words'"));
+        QCOMPARE(run.waitForEnd(), 0u);
+        QCOMPARE(run.runner.consoleOutput, QStringList{"last words"});
+        QCOMPARE(run.readLines().last(), QStringLiteral("last words"));
+        QVERIFY(run.readLines().size() >= 2);
         QCOMPARE(order.last(), 2);
         QCOMPARE(order.count(2), 1);
     }
 
     void childTerminatedByCallerEndsWithZero() {
-        TShellRun run;
-        run.Start(QStringLiteral("echo started; exec sleep 60"));
-        QTRY_VERIFY_WITH_TIMEOUT(run.Runner.ConsoleOutput.contains("started"), 10000);
-        QVERIFY(run.Runner.ProcessId() > 0);
-        run.Runner.Terminate();
-        QCOMPARE(run.WaitForEnd(), 0u);
-        QCOMPARE(run.Runner.ProcessId(), 0);
+        ShellRun run;
+        run.start(QStringLiteral("echo started; exec sleep 60"));
+        QTRY_VERIFY_WITH_TIMEOUT(run.runner.consoleOutput.contains("started"), 10000);
+        QVERIFY(run.runner.processId() > 0);
+        run.runner.terminate();
+        QCOMPARE(run.waitForEnd(), 0u);
+        QCOMPARE(run.runner.processId(), 0);
     }
 
     // A child killed by a signal nobody asked for is a failure, never a success.
     void crashedChildIsNotSuccess() {
-        TShellRun run;
-        run.Start(QStringLiteral("kill -9 $$"));
-        QCOMPARE(run.WaitForEnd(), 128u + 9u);
+        ShellRun run;
+        run.start(QStringLiteral("kill -9 $$"));
+        QCOMPARE(run.waitForEnd(), 128u + 9u);
     }
 
     void programThatCannotStart_data() {
@@ -184,49 +184,49 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("#!/bin/sh\nexit 0\n");
         }
-        TShellRun run;
-        run.Runner.ApplicationName = program;
-        QVERIFY(run.Runner.Run());
-        QCOMPARE(run.WaitForEnd(), TConsoleRunner::StartFailedExitCode);
-        QCOMPARE(run.Terminated.size(), 1);
-        QVERIFY(!run.Runner.StartError().isEmpty());
-        QCOMPARE(run.Runner.State(), TConsoleRunner::TState::Ready);
+        ShellRun run;
+        run.runner.applicationName = program;
+        QVERIFY(run.runner.run());
+        QCOMPARE(run.waitForEnd(), ConsoleRunner::StartFailedExitCode);
+        QCOMPARE(run.terminated.size(), 1);
+        QVERIFY(!run.runner.startError().isEmpty());
+        QCOMPARE(run.runner.state(), ConsoleRunner::State::Ready);
         // The runner is usable again afterwards.
-        run.Terminated.clear();
-        run.Start(QStringLiteral("echo again"));
-        QCOMPARE(run.WaitForEnd(), 0u);
-        QVERIFY(run.Runner.StartError().isEmpty());
-        QVERIFY(run.Runner.ConsoleOutput.contains("again"));
+        run.terminated.clear();
+        run.start(QStringLiteral("echo again"));
+        QCOMPARE(run.waitForEnd(), 0u);
+        QVERIFY(run.runner.startError().isEmpty());
+        QVERIFY(run.runner.consoleOutput.contains("again"));
     }
 
     void runWhileRunningFails() {
-        TShellRun run;
-        run.Start(QStringLiteral("exec sleep 60"));
-        run.Runner.ApplicationName = QStringLiteral("/bin/echo");
-        QVERIFY(!run.Runner.Run());
-        QCOMPARE(run.Runner.ErrorString(),
+        ShellRun run;
+        run.start(QStringLiteral("exec sleep 60"));
+        run.runner.applicationName = QStringLiteral("/bin/echo");
+        QVERIFY(!run.runner.run());
+        QCOMPARE(run.runner.errorString(),
                  QStringLiteral("Cannot perform this operation when process is running"));
-        run.Runner.Terminate();
-        QCOMPARE(run.WaitForEnd(), 0u);
-        QCOMPARE(run.Terminated.size(), 1);
+        run.runner.terminate();
+        QCOMPARE(run.waitForEnd(), 0u);
+        QCOMPARE(run.terminated.size(), 1);
     }
 
     void childRunsAtIdlePriority() {
-        TShellRun run;
+        ShellRun run;
         // Field 19 of the stat line is the nice value.
-        run.Start(QStringLiteral("cut -d' ' -f19 /proc/$$/stat; ionice -p $$"));
-        QCOMPARE(run.WaitForEnd(), 0u);
-        QCOMPARE(run.Runner.ConsoleOutput.value(0), QStringLiteral("19"));
-        QCOMPARE(run.Runner.ConsoleOutput.value(1), QStringLiteral("idle"));
+        run.start(QStringLiteral("cut -d' ' -f19 /proc/$$/stat; ionice -p $$"));
+        QCOMPARE(run.waitForEnd(), 0u);
+        QCOMPARE(run.runner.consoleOutput.value(0), QStringLiteral("19"));
+        QCOMPARE(run.runner.consoleOutput.value(1), QStringLiteral("idle"));
     }
 
     void workingDirectory() {
         QTemporaryDir dir;
-        TShellRun run;
-        run.Runner.CurrentDirectory = u' ' + dir.path() + u' ';
-        run.Start(QStringLiteral("pwd -P"));
-        QCOMPARE(run.WaitForEnd(), 0u);
-        QCOMPARE(run.Runner.ConsoleOutput.value(0), QFileInfo(dir.path()).canonicalFilePath());
+        ShellRun run;
+        run.runner.currentDirectory = u' ' + dir.path() + u' ';
+        run.start(QStringLiteral("pwd -P"));
+        QCOMPARE(run.waitForEnd(), 0u);
+        QCOMPARE(run.runner.consoleOutput.value(0), QFileInfo(dir.path()).canonicalFilePath());
     }
 
     void runAndWait_data() {
@@ -236,13 +236,13 @@ private slots:
         QTest::newRow("output thrown away")
             << QStringLiteral("/bin/sh -c \"head -c 1000000 /dev/zero; exit 0\"") << 0u;
         QTest::newRow("missing program")
-            << QStringLiteral("\"/nonexistent dir/tool\" a b") << TConsoleRunner::StartFailedExitCode;
-        QTest::newRow("empty text") << QString() << TConsoleRunner::StartFailedExitCode;
+            << QStringLiteral("\"/nonexistent dir/tool\" a b") << ConsoleRunner::StartFailedExitCode;
+        QTest::newRow("empty text") << QString() << ConsoleRunner::StartFailedExitCode;
     }
     void runAndWait() {
         QFETCH(QString, commandLine);
         QFETCH(quint32, exitCode);
-        QCOMPARE(RunAndWait(commandLine), exitCode);
+        QCOMPARE(::runAndWait(commandLine), exitCode);
     }
 
     // A program in a folder with blanks is one quoted first token.
@@ -250,8 +250,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("with blank")));
         const QString script = dir.filePath(QStringLiteral("with blank/tool"));
-        QVERIFY(TestSupport::WriteScript(script, "#!/bin/sh\n[ \"$1\" = \"a b\" ] && exit 7\nexit 1\n"));
-        QCOMPARE(RunAndWait(u'"' + script + QStringLiteral("\" \"a b\"")), 7u);
+        QVERIFY(TestSupport::writeScript(script, "#!/bin/sh\n[ \"$1\" = \"a b\" ] && exit 7\nexit 1\n"));
+        QCOMPARE(::runAndWait(u'"' + script + QStringLiteral("\" \"a b\"")), 7u);
     }
 
     void runAndWaitAbort() {
@@ -260,7 +260,7 @@ private slots:
             std::this_thread::sleep_for(300ms);
             abort = true;
         });
-        const quint32 result = RunAndWait(QStringLiteral("/bin/sleep 60"), &abort);
+        const quint32 result = ::runAndWait(QStringLiteral("/bin/sleep 60"), &abort);
         aborter.join();
         QCOMPARE(result, RunAndWaitAbortedExitCode);
     }

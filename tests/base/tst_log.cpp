@@ -16,11 +16,11 @@ class TestLog : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir FDir;
-    QString FFolder;
+    QTemporaryDir m_dir;
+    QString m_folder;
 
     QByteArray logBytes() const {
-        QFile file(ProgramLogFilePath());
+        QFile file(programLogFilePath());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // The entries of the file, split at CR LF.
@@ -53,17 +53,17 @@ private slots:
 };
 
 void TestLog::init() {
-    QVERIFY(FDir.isValid());
-    FFolder = FDir.filePath(QStringLiteral("VelmoAudio %1").arg(QTest::currentTestFunction()));
-    ConfigureProgramLog(FFolder, QDateTime(QDate(2024, 1, 31), QTime(9, 5, 7)));
-    QFile::remove(ProgramLogFilePath()); // rows of one test share the folder
+    QVERIFY(m_dir.isValid());
+    m_folder = m_dir.filePath(QStringLiteral("VelmoAudio %1").arg(QTest::currentTestFunction()));
+    configureProgramLog(m_folder, QDateTime(QDate(2024, 1, 31), QTime(9, 5, 7)));
+    QFile::remove(programLogFilePath()); // rows of one test share the folder
 }
 
 void TestLog::fileNameFollowsTheStartTime() {
-    const QString expected = FFolder + QStringLiteral("/2024_01_31_09_05_07_all.nxlog");
-    QCOMPARE(ProgramLogFilePath(), expected);
+    const QString expected = m_folder + QStringLiteral("/2024_01_31_09_05_07_all.nxlog");
+    QCOMPARE(programLogFilePath(), expected);
     QVERIFY(!QFile::exists(expected)); // made by the first entry
-    LogInfo(QStringLiteral("first"));
+    logInfo(QStringLiteral("first"));
     QVERIFY(QFile::exists(expected));
 }
 
@@ -84,11 +84,11 @@ void TestLog::lineFields() {
     const QString message = QStringLiteral("Grüße, 音楽 %1").arg(level);
     const QDateTime before = QDateTime::currentDateTimeUtc();
     if (level == QLatin1String("info"))
-        LogInfo(message);
+        logInfo(message);
     else if (level == QLatin1String("warning"))
-        LogWarning(message);
+        logWarning(message);
     else
-        LogError(message);
+        logError(message);
 
     const QByteArray bytes = logBytes();
     QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
@@ -112,7 +112,7 @@ void TestLog::lineFields() {
 }
 
 void TestLog::exceptionEntry() {
-    LogException(QStringLiteral("TMainForm.LoadSettings"), QStringLiteral("the error's own text"));
+    logException(QStringLiteral("TMainForm.LoadSettings"), QStringLiteral("the error's own text"));
     const QStringList lines = logLines();
     QCOMPARE(lines.size(), 1);
     const QStringList fields = lines[0].split(u'|');
@@ -124,8 +124,8 @@ void TestLog::exceptionEntry() {
 }
 
 void TestLog::barsAndLineBreaks() {
-    LogInfo(QStringLiteral("a|b||c"));
-    LogInfo(QStringLiteral("first line\nsecond line"));
+    logInfo(QStringLiteral("a|b||c"));
+    logInfo(QStringLiteral("first line\nsecond line"));
     const QStringList lines = logLines();
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0].split(u'|').size(), 9);
@@ -141,7 +141,7 @@ void TestLog::concurrentEntriesNeverInterleave() {
     for (int t = 0; t < threads; ++t) {
         workers << QThread::create([t] {
             for (int i = 0; i < entries; ++i)
-                LogInfo(QStringLiteral("thread %1 entry %2 %3").arg(t).arg(i).arg(QString(40, u'x')));
+                logInfo(QStringLiteral("thread %1 entry %2 %3").arg(t).arg(i).arg(QString(40, u'x')));
         });
         workers.last()->start();
     }
@@ -158,9 +158,9 @@ void TestLog::concurrentEntriesNeverInterleave() {
 }
 
 void TestLog::vanishedFolderIsMadeAgain() {
-    LogInfo(QStringLiteral("one"));
-    QVERIFY(QDir(FFolder).removeRecursively());
-    LogWarning(QStringLiteral("two"));
+    logInfo(QStringLiteral("one"));
+    QVERIFY(QDir(m_folder).removeRecursively());
+    logWarning(QStringLiteral("two"));
     const QStringList lines = logLines();
     QCOMPARE(lines.size(), 1);
     QVERIFY(lines[0].contains(QLatin1String("|warn|two|")));
@@ -169,33 +169,33 @@ void TestLog::vanishedFolderIsMadeAgain() {
 void TestLog::unwritableLogDoesNotFail() {
     // A plain file where the log folder should be: every attempt fails, the
     // entry is dropped after the retries and the caller carries on.
-    const QString blocker = FDir.filePath(QStringLiteral("blocker"));
+    const QString blocker = m_dir.filePath(QStringLiteral("blocker"));
     QFile file(blocker);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    ConfigureProgramLog(blocker + QStringLiteral("/logs"));
-    LogError(QStringLiteral("lost"));
-    QVERIFY(!QFile::exists(ProgramLogFilePath()));
+    configureProgramLog(blocker + QStringLiteral("/logs"));
+    logError(QStringLiteral("lost"));
+    QVERIFY(!QFile::exists(programLogFilePath()));
     QCOMPARE(QFileInfo(blocker).size(), 0);
 }
 
 void TestLog::clearOldLogs() {
-    const QString data = FDir.filePath(QStringLiteral("data"));
+    const QString data = m_dir.filePath(QStringLiteral("data"));
     QVERIFY(QDir().mkpath(data + QStringLiteral("/sub")));
     const QStringList names{"old_all.nxlog", "old.LOG", "keep.txt", "keep.ini", "sub/nested.nxlog"};
     for (const QString& name : names) {
         QFile file(data + u'/' + name);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    const QDateTime created = FileCreationTime(data + QStringLiteral("/old_all.nxlog"));
+    const QDateTime created = fileCreationTime(data + QStringLiteral("/old_all.nxlog"));
 
     // Seven days and 23 hours later nothing goes.
-    ClearOldLogs(data, created.addSecs(7 * 24 * 3600 + 23 * 3600));
+    ::clearOldLogs(data, created.addSecs(7 * 24 * 3600 + 23 * 3600));
     for (const QString& name : names)
         QVERIFY2(QFile::exists(data + u'/' + name), qPrintable(name));
 
     // Eight days later the logs of the top level go, everything else stays.
-    ClearOldLogs(data, created.addDays(8));
+    ::clearOldLogs(data, created.addDays(8));
     QVERIFY(!QFile::exists(data + QStringLiteral("/old_all.nxlog")));
     QVERIFY(!QFile::exists(data + QStringLiteral("/old.LOG")));
     QVERIFY(QFile::exists(data + QStringLiteral("/keep.txt")));
@@ -204,8 +204,8 @@ void TestLog::clearOldLogs() {
 }
 
 void TestLog::clearOldLogsWithoutFolder() {
-    ClearOldLogs(FDir.filePath(QStringLiteral("missing")), QDateTime::currentDateTime().addYears(1));
-    ClearOldLogs(QString(), QDateTime::currentDateTime().addYears(1));
+    ::clearOldLogs(m_dir.filePath(QStringLiteral("missing")), QDateTime::currentDateTime().addYears(1));
+    ::clearOldLogs(QString(), QDateTime::currentDateTime().addYears(1));
     QVERIFY(logLines().isEmpty());
 }
 
@@ -225,16 +225,16 @@ void TestLog::cpuName_data() {
 void TestLog::cpuName() {
     QFETCH(QString, cpuInfo);
     QFETCH(QString, name);
-    QCOMPARE(HardwareInfo::CpuNameFromCpuInfo(cpuInfo), name);
+    QCOMPARE(HardwareInfo::cpuNameFromCpuInfo(cpuInfo), name);
 }
 
 void TestLog::memory() {
-    const auto info = HardwareInfo::MemoryFromMemInfo(QStringLiteral(
+    const auto info = HardwareInfo::memoryFromMemInfo(QStringLiteral(
         "MemTotal:       16318480 kB\nMemFree:          512000 kB\nMemAvailable:    8159240 kB\n"));
-    QCOMPARE(info.TotalBytes, qint64(16318480) * 1024);
-    QCOMPARE(info.AvailableBytes, qint64(8159240) * 1024);
-    const auto old = HardwareInfo::MemoryFromMemInfo(QStringLiteral("MemTotal: 2048 kB\nMemFree: 1024 kB\n"));
-    QCOMPARE(old.AvailableBytes, qint64(1024) * 1024);
+    QCOMPARE(info.totalBytes, qint64(16318480) * 1024);
+    QCOMPARE(info.availableBytes, qint64(8159240) * 1024);
+    const auto old = HardwareInfo::memoryFromMemInfo(QStringLiteral("MemTotal: 2048 kB\nMemFree: 1024 kB\n"));
+    QCOMPARE(old.availableBytes, qint64(1024) * 1024);
 }
 
 void TestLog::driveLine_data() {
@@ -253,12 +253,12 @@ void TestLog::driveLine() {
     QFETCH(qint64, available);
     QFETCH(QString, expected);
     const qint64 gib = qint64(1) << 30;
-    QCOMPARE(HardwareInfo::DriveSpaceLine(QStringLiteral("/home"), 200 * gib, available, 500 * gib),
+    QCOMPARE(HardwareInfo::driveSpaceLine(QStringLiteral("/home"), 200 * gib, available, 500 * gib),
              expected);
 }
 
 void TestLog::hardwareLinesInOrder() {
-    LogHardwareInfo();
+    logHardwareInfo();
     const QStringList lines = logLines();
     const QStringList prefixes{"CPU.Name: ",
                                "CPU.ProcessorCount: ",

@@ -14,17 +14,17 @@
 class TestVelmoConvert : public QObject {
     Q_OBJECT
 
-    QTemporaryDir FFolder;
+    QTemporaryDir m_folder;
 
-    QString path(const QString& name) const { return QDir(FFolder.path()).filePath(name); }
+    QString path(const QString& name) const { return QDir(m_folder.path()).filePath(name); }
     static QString program() {
-        return QDir(TestSupport::ProgramDir()).filePath(QStringLiteral("velmo-convert"));
+        return QDir(TestSupport::programDir()).filePath(QStringLiteral("velmo-convert"));
     }
 
-    struct TResult {
+    struct Result {
         int ExitCode = -1;
-        QString Out;
-        QString Err;
+        QString out;
+        QString err;
     };
 
     QProcessEnvironment environment() const {
@@ -33,21 +33,21 @@ class TestVelmoConvert : public QObject {
         return env;
     }
 
-    TResult run(const QStringList& arguments, const QProcessEnvironment& env) {
+    Result run(const QStringList& arguments, const QProcessEnvironment& env) {
         QProcess process;
         process.setProcessEnvironment(env);
         process.start(program(), arguments);
         process.waitForFinished(300000);
-        TResult result;
+        Result result;
         result.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.Out = QString::fromUtf8(process.readAllStandardOutput());
-        result.Err = QString::fromUtf8(process.readAllStandardError());
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
         return result;
     }
-    TResult run(const QStringList& arguments) { return run(arguments, environment()); }
+    Result run(const QStringList& arguments) { return run(arguments, environment()); }
 
     static QJsonObject firstAudioStream(const QString& file) {
-        const QJsonDocument doc = QJsonDocument::fromJson(TestSupport::RunFFprobe(
+        const QJsonDocument doc = QJsonDocument::fromJson(TestSupport::runFFprobe(
             {QStringLiteral("-show_streams"), QStringLiteral("-select_streams"), QStringLiteral("a"), file}));
         return doc.object().value(QStringLiteral("streams")).toArray().first().toObject();
     }
@@ -63,13 +63,13 @@ class TestVelmoConvert : public QObject {
         return text;
     }
 
-    // A process as /proc/PID/stat shows it; an empty name when it is gone.
-    struct TProcessStat {
-        QByteArray Name;
-        char State = 0;
-        qint64 Parent = 0;
+    // A process as /proc/pid/stat shows it; an empty name when it is gone.
+    struct ProcessStat {
+        QByteArray name;
+        char state = 0;
+        qint64 parent = 0;
     };
-    static TProcessStat processStat(qint64 pid) {
+    static ProcessStat processStat(qint64 pid) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
         if (!stat.open(QIODevice::ReadOnly))
             return {};
@@ -93,8 +93,8 @@ class TestVelmoConvert : public QObject {
             const qint64 pid = entry.toLongLong(&isPid);
             if (!isPid)
                 continue;
-            const TProcessStat stat = processStat(pid);
-            if (stat.Parent == parent && stat.Name == "ffmpeg")
+            const ProcessStat stat = processStat(pid);
+            if (stat.parent == parent && stat.name == "ffmpeg")
                 children << pid;
         }
         return children;
@@ -102,25 +102,25 @@ class TestVelmoConvert : public QObject {
 
     // Alive and not yet a zombie waiting for its parent.
     static bool running(qint64 pid) {
-        const TProcessStat stat = processStat(pid);
-        return !stat.Name.isEmpty() && stat.State != 'Z';
+        const ProcessStat stat = processStat(pid);
+        return !stat.name.isEmpty() && stat.state != 'Z';
     }
 
     // A 15-minute source, long enough to be stopped while it converts.
     QString longSource() const {
         const QString source = path(QStringLiteral("long.flac"));
-        if (!QFileInfo::exists(source) && !TestSupport::MakeTone(source, 900))
+        if (!QFileInfo::exists(source) && !TestSupport::makeTone(source, 900))
             return QString();
         return source;
     }
 
 private slots:
     void initTestCase() {
-        QVERIFY(FFolder.isValid());
+        QVERIFY(m_folder.isValid());
         QVERIFY(QFileInfo(program()).isExecutable());
         QVERIFY(QDir().mkpath(path(QStringLiteral("src/sub"))));
-        QVERIFY(TestSupport::MakeTone(path(QStringLiteral("src/tone.flac")), 1));
-        QVERIFY(TestSupport::MakeTone(path(QStringLiteral("src/sub/deep.wav")), 1));
+        QVERIFY(TestSupport::makeTone(path(QStringLiteral("src/tone.flac")), 1));
+        QVERIFY(TestSupport::makeTone(path(QStringLiteral("src/sub/deep.wav")), 1));
         QFile text(path(QStringLiteral("src/notes.txt")));
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("not audio");
@@ -160,15 +160,15 @@ private slots:
         QFETCH(QString, output);
         QFETCH(QString, codec);
         const QString out = path(QStringLiteral("formats"));
-        const TResult result =
+        const Result result =
             run({QStringLiteral("-f"), format, QStringLiteral("-o"), out,
                  QStringLiteral("--no-folder-structure"), path(QStringLiteral("src/tone.flac"))});
-        QVERIFY2(result.ExitCode == 0, qPrintable(result.Out + result.Err));
+        QVERIFY2(result.ExitCode == 0, qPrintable(result.out + result.err));
         const QString file = QDir(out).filePath(output);
-        QVERIFY2(QFileInfo::exists(file), qPrintable(result.Out));
+        QVERIFY2(QFileInfo::exists(file), qPrintable(result.out));
         QCOMPARE(firstAudioStream(file).value(QStringLiteral("codec_name")).toString(), codec);
-        QVERIFY(result.Out.contains(QStringLiteral("Done: ")));
-        QVERIFY(result.Out.contains(QStringLiteral("Convertion is finished successfully.")));
+        QVERIFY(result.out.contains(QStringLiteral("Done: ")));
+        QVERIFY(result.out.contains(QStringLiteral("Convertion is finished successfully.")));
     }
 
     // A folder brings its sub-folders; other file types are skipped silently.
@@ -180,18 +180,18 @@ private slots:
     void folderStructure() {
         QFETCH(bool, structure);
         const QString out = path(structure ? QStringLiteral("tree-on") : QStringLiteral("tree-off"));
-        const TResult result =
+        const Result result =
             run({QStringLiteral("-o"), out, QStringLiteral("-f"), QStringLiteral("mp3"),
                  structure ? QStringLiteral("--folder-structure") : QStringLiteral("--no-folder-structure"),
                  path(QStringLiteral("src"))});
-        QVERIFY2(result.ExitCode == 0, qPrintable(result.Out + result.Err));
+        QVERIFY2(result.ExitCode == 0, qPrintable(result.out + result.err));
         const QString tree = structure ? path(QStringLiteral("src")).mid(1) + u'/' : QString();
         QVERIFY(QFileInfo::exists(
             QDir(out).filePath(QStringLiteral("Mp3/") + tree + QStringLiteral("tone.mp3"))));
         QVERIFY(QFileInfo::exists(QDir(out).filePath(QStringLiteral("Mp3/") + tree +
                                                      (structure ? QStringLiteral("sub/") : QString()) +
                                                      QStringLiteral("deep.mp3"))));
-        QVERIFY(!result.Err.contains(QStringLiteral("notes.txt")));
+        QVERIFY(!result.err.contains(QStringLiteral("notes.txt")));
     }
 
     void overwriteOnSecondRun_data() {
@@ -221,8 +221,8 @@ private slots:
         marked.close();
         const qint64 markedSize = QFileInfo(first).size();
 
-        const TResult second = run(arguments);
-        QVERIFY2(second.ExitCode == 0, qPrintable(second.Out + second.Err));
+        const Result second = run(arguments);
+        QVERIFY2(second.ExitCode == 0, qPrintable(second.out + second.err));
         const QString renamed = QDir(out).filePath(QStringLiteral("Mp3/tone_1.mp3"));
         if (option == QLatin1String("new")) {
             QVERIFY(QFileInfo::exists(renamed));
@@ -235,9 +235,9 @@ private slots:
             QCOMPARE(QFileInfo(first).size(), markedSize);
             const QString skipping =
                 QStringLiteral("Skipping ") + first + QStringLiteral(" because it already exists");
-            QVERIFY2(second.Out.contains(skipping), qPrintable(second.Out));
+            QVERIFY2(second.out.contains(skipping), qPrintable(second.out));
             QVERIFY(logText().contains(skipping));
-            QVERIFY(!second.Out.contains(QStringLiteral("Done: ")));
+            QVERIFY(!second.out.contains(QStringLiteral("Done: ")));
         }
     }
 
@@ -246,14 +246,14 @@ private slots:
     void failingSourceAmongGoodOnes() {
         const QString out = path(QStringLiteral("failing"));
         QVERIFY(QDir().mkpath(path(QStringLiteral("bad"))));
-        QVERIFY(TestSupport::MakeTone(path(QStringLiteral("bad/blocked.flac")), 1));
+        QVERIFY(TestSupport::makeTone(path(QStringLiteral("bad/blocked.flac")), 1));
         const QString blocker = out + QStringLiteral("/Mp3") + path(QStringLiteral("bad"));
         QVERIFY(QDir().mkpath(QFileInfo(blocker).path()));
         QFile file(blocker);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
 
-        const TResult result =
+        const Result result =
             run({QStringLiteral("-o"), out, QStringLiteral("-f"), QStringLiteral("mp3"),
                  QStringLiteral("--folder-structure"), QStringLiteral("-j"), QStringLiteral("2"),
                  path(QStringLiteral("src/tone.flac")), path(QStringLiteral("bad/blocked.flac")),
@@ -262,8 +262,8 @@ private slots:
         const QString tree = out + QStringLiteral("/Mp3") + path(QStringLiteral("src"));
         QVERIFY(QFileInfo::exists(tree + QStringLiteral("/tone.mp3")));
         QVERIFY(QFileInfo::exists(tree + QStringLiteral("/sub/deep.mp3")));
-        QVERIFY(result.Out.contains(QStringLiteral("Error: ") + path(QStringLiteral("bad/blocked.flac"))));
-        QVERIFY(result.Err.contains(QStringLiteral("1 files failed to convert. Please see logs.")));
+        QVERIFY(result.out.contains(QStringLiteral("Error: ") + path(QStringLiteral("bad/blocked.flac"))));
+        QVERIFY(result.err.contains(QStringLiteral("1 files failed to convert. Please see logs.")));
 
         const QString log = logText();
         QVERIFY(log.contains(QStringLiteral("|A file failed.|")));
@@ -278,16 +278,16 @@ private slots:
         QVERIFY(fake.open(QIODevice::WriteOnly));
         fake.write("this is no audio at all");
         fake.close();
-        const TResult result =
+        const Result result =
             run({QStringLiteral("-o"), path(QStringLiteral("unaddable")), QStringLiteral("-f"),
                  QStringLiteral("wav"), path(QStringLiteral("src-bad/fake.mp3")),
                  path(QStringLiteral("src/missing.flac")), path(QStringLiteral("src/tone.flac"))});
         QCOMPARE(result.ExitCode, 1);
-        QVERIFY(result.Err.contains(QStringLiteral("Cannot find ") +
+        QVERIFY(result.err.contains(QStringLiteral("Cannot find ") +
                                     path(QStringLiteral("src/missing.flac")) +
                                     QStringLiteral(" to add to the list.")));
-        QVERIFY(result.Err.contains(path(QStringLiteral("src-bad/fake.mp3"))));
-        QVERIFY(result.Out.contains(QStringLiteral("Done: ") + path(QStringLiteral("src/tone.flac"))));
+        QVERIFY(result.err.contains(path(QStringLiteral("src-bad/fake.mp3"))));
+        QVERIFY(result.out.contains(QStringLiteral("Done: ") + path(QStringLiteral("src/tone.flac"))));
     }
 
     // Two streams tagged eng (mono) and ger (stereo): --lang ger converts the second.
@@ -319,10 +319,10 @@ private slots:
         const QStringList languages{QStringLiteral("eng"), QStringLiteral("GER")};
         for (const QString& language : languages) {
             const QString out = path(QStringLiteral("lang-") + language);
-            const TResult result =
+            const Result result =
                 run({QStringLiteral("-o"), out, QStringLiteral("-f"), QStringLiteral("wav"),
                      QStringLiteral("--no-folder-structure"), QStringLiteral("--lang"), language, source});
-            QVERIFY2(result.ExitCode == 0, qPrintable(result.Out + result.Err));
+            QVERIFY2(result.ExitCode == 0, qPrintable(result.out + result.err));
             const QJsonObject stream = firstAudioStream(out + QStringLiteral("/WAV/two-languages.wav"));
             QCOMPARE(stream.value(QStringLiteral("channels")).toInt(),
                      language == QLatin1String("eng") ? 1 : 2);
@@ -420,22 +420,22 @@ private slots:
     void missingFFmpeg() {
         QProcessEnvironment env = environment();
         env.insert(QStringLiteral("PATH"), path(QStringLiteral("empty-path")));
-        const TResult result = run(
+        const Result result = run(
             {QStringLiteral("-o"), path(QStringLiteral("no-ffmpeg")), path(QStringLiteral("src/tone.flac"))},
             env);
         QCOMPARE(result.ExitCode, 1);
-        QVERIFY2(result.Err.contains(QStringLiteral("ffmpeg was not found")), qPrintable(result.Err));
+        QVERIFY2(result.err.contains(QStringLiteral("ffmpeg was not found")), qPrintable(result.err));
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("no-ffmpeg/Mp3"))));
     }
 
     void dryRunConvertsNothing() {
         const QString out = path(QStringLiteral("dry"));
-        const TResult result =
+        const Result result =
             run({QStringLiteral("--dry-run"), QStringLiteral("-o"), out, QStringLiteral("-f"),
                  QStringLiteral("ogg"), QStringLiteral("-m"), QStringLiteral("quality"), QStringLiteral("-q"),
                  QStringLiteral("7"), QStringLiteral("--no-folder-structure"), path(QStringLiteral("src"))});
-        QVERIFY2(result.ExitCode == 0, qPrintable(result.Err));
-        const QStringList lines = result.Out.split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY2(result.ExitCode == 0, qPrintable(result.err));
+        const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines.at(0), out + QStringLiteral("/Ogg Vorbis/tone.ogg"));
         QVERIFY(lines.at(1).contains(QStringLiteral("-c:a libvorbis")));
@@ -466,33 +466,33 @@ private slots:
     void usageErrors() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, reason);
-        const TResult result = run(arguments + QStringList{path(QStringLiteral("src/tone.flac"))});
+        const Result result = run(arguments + QStringList{path(QStringLiteral("src/tone.flac"))});
         QCOMPARE(result.ExitCode, 2);
-        QVERIFY2(result.Err.contains(reason), qPrintable(result.Err));
-        QCOMPARE(result.Err.count(u'\n'), 1);
-        QVERIFY(result.Out.isEmpty());
+        QVERIFY2(result.err.contains(reason), qPrintable(result.err));
+        QCOMPARE(result.err.count(u'\n'), 1);
+        QVERIFY(result.out.isEmpty());
     }
 
     void noPathIsAUsageError() {
-        const TResult result = run({});
+        const Result result = run({});
         QCOMPARE(result.ExitCode, 2);
-        QCOMPARE(result.Err.count(u'\n'), 1);
+        QCOMPARE(result.err.count(u'\n'), 1);
     }
 
     void presetsAreListedAndApplied() {
-        const TResult list = run({QStringLiteral("--list-presets")});
+        const Result list = run({QStringLiteral("--list-presets")});
         QCOMPARE(list.ExitCode, 0);
-        const QStringList lines = list.Out.split(u'\n', Qt::SkipEmptyParts);
+        const QStringList lines = list.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.first(), QStringLiteral("mp3"));
         QVERIFY(lines.contains(QStringLiteral("flac")));
         // The first preset title under flac, applied through --preset.
         const int flacAt = int(lines.indexOf(QStringLiteral("flac")));
         QVERIFY(lines.at(flacAt + 1).startsWith(QStringLiteral("  - ")));
         const QString title = lines.at(flacAt + 1).mid(4);
-        const TResult dry = run({QStringLiteral("-n"), QStringLiteral("-p"), title, QStringLiteral("-o"),
-                                 path(QStringLiteral("preset")), path(QStringLiteral("src/tone.flac"))});
-        QVERIFY2(dry.ExitCode == 0, qPrintable(dry.Err));
-        QVERIFY(dry.Out.contains(QStringLiteral("-c:a flac")));
+        const Result dry = run({QStringLiteral("-n"), QStringLiteral("-p"), title, QStringLiteral("-o"),
+                                path(QStringLiteral("preset")), path(QStringLiteral("src/tone.flac"))});
+        QVERIFY2(dry.ExitCode == 0, qPrintable(dry.err));
+        QVERIFY(dry.out.contains(QStringLiteral("-c:a flac")));
     }
 
     void storedSettingsAreDefaultsAndNeverWritten() {
@@ -506,15 +506,15 @@ private slots:
         ini.close();
         QProcessEnvironment env = environment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
-        const TResult result = run({QStringLiteral("-n"), path(QStringLiteral("src/tone.flac"))}, env);
-        QVERIFY2(result.ExitCode == 0, qPrintable(result.Err));
-        QVERIFY(result.Out.startsWith(path(QStringLiteral("stored-out/FLAC/tone.flac"))));
-        QVERIFY(result.Out.contains(QStringLiteral("-compression_level 3")));
+        const Result result = run({QStringLiteral("-n"), path(QStringLiteral("src/tone.flac"))}, env);
+        QVERIFY2(result.ExitCode == 0, qPrintable(result.err));
+        QVERIFY(result.out.startsWith(path(QStringLiteral("stored-out/FLAC/tone.flac"))));
+        QVERIFY(result.out.contains(QStringLiteral("-compression_level 3")));
 
-        const TResult overridden = run({QStringLiteral("-n"), QStringLiteral("-q"), QStringLiteral("5"),
-                                        path(QStringLiteral("src/tone.flac"))},
-                                       env);
-        QVERIFY(overridden.Out.contains(QStringLiteral("-compression_level 5")));
+        const Result overridden = run({QStringLiteral("-n"), QStringLiteral("-q"), QStringLiteral("5"),
+                                       path(QStringLiteral("src/tone.flac"))},
+                                      env);
+        QVERIFY(overridden.out.contains(QStringLiteral("-compression_level 5")));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         QCOMPARE(ini.readAll(), stored);
     }

@@ -3,7 +3,7 @@
 // codec panel's table, so every list entry the panel offers is exercised.
 
 #include "TestSupport.h"
-#include "engine/FFmpegCommandLineGenerator.h"
+#include "engine/JobGenerator.h"
 #include "model/CodecPanelPositions.h"
 #include "model/CodecTable.h"
 #include "model/EncodingProfileBuilder.h"
@@ -32,7 +32,7 @@ struct Expected {
 
 struct Source {
     QString path;
-    TMediaFile file;
+    MediaFile file;
 };
 
 // Opus always decodes at 48 kHz, so ffprobe reports that; the rate the encoder
@@ -57,15 +57,15 @@ class TestGeneratorEndToEnd : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir FDir;
-    QHash<QString, Source> FSources;
-    TCodecTable FTable = BuildCodecTable();
+    QTemporaryDir m_dir;
+    QHash<QString, Source> m_sources;
+    CodecTable m_table = buildCodecTable();
 
     void makeSources();
-    TEncodingProfile profileFor(TOutputCodec codec, const QString& tweaks, bool* copyCover) const;
-    void addRow(const QString& name, const QString& source, TOutputCodec codec, const QString& tweaks,
+    EncodingProfile profileFor(OutputCodec codec, const QString& tweaks, bool* copyCover) const;
+    void addRow(const QString& name, const QString& source, OutputCodec codec, const QString& tweaks,
                 const Expected& expected);
-    void addRow(const QString& name, const QString& source, TOutputCodec codec, const QString& tweaks,
+    void addRow(const QString& name, const QString& source, OutputCodec codec, const QString& tweaks,
                 const QString& codecName, int sampleRate, int channels, int bitDepth = 0,
                 bool picture = false) {
         Expected expected;
@@ -84,17 +84,17 @@ private slots:
 };
 
 void TestGeneratorEndToEnd::initTestCase() {
-    QVERIFY(FDir.isValid());
+    QVERIFY(m_dir.isValid());
     makeSources();
 }
 
 void TestGeneratorEndToEnd::makeSources() {
     using TestSupport::RunFFmpeg;
     // Names that a shell or a placeholder filler would mangle.
-    const QString folder = FDir.filePath(QStringLiteral("src %OUTPUT% \"q\""));
+    const QString folder = m_dir.filePath(QStringLiteral("src %OUTPUT% \"q\""));
     QVERIFY(QDir().mkpath(folder));
     const QString cover = folder + QStringLiteral("/cover %INPUT%.jpg");
-    QVERIFY(TestSupport::MakePicture(cover, 32, 32));
+    QVERIFY(TestSupport::makePicture(cover, 32, 32));
 
     const auto sine = [](int rate, double seconds = 1.0) {
         return QStringList{
@@ -102,13 +102,13 @@ void TestGeneratorEndToEnd::makeSources() {
             QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(rate).arg(seconds)};
     };
     const auto audioFile = [](const QString& path, int rate, qint32 streamIndex = 0) {
-        TMediaFile file;
-        file.FilePath = path;
-        TAudioStream stream;
-        stream.StreamIndex = streamIndex;
-        stream.SamplingRate = rate;
-        stream.Duration = 1000;
-        file.AudioStreams << stream;
+        MediaFile file;
+        file.filePath = path;
+        AudioStream stream;
+        stream.streamIndex = streamIndex;
+        stream.samplingRate = rate;
+        stream.duration = 1000;
+        file.audioStreams << stream;
         return file;
     };
 
@@ -118,22 +118,22 @@ void TestGeneratorEndToEnd::makeSources() {
                                                 "flac", "-sample_fmt", "s32", "-c:v", "copy",
                                                 "-disposition:v", "attached_pic", hires}));
     Source hiresSource{hires, audioFile(hires, 96000)};
-    TArtwork artwork;
-    artwork.StreamIndex = 1;
-    artwork.Codec = QStringLiteral("mjpeg (Motion JPEG)");
-    artwork.TempFilePath = cover;
-    hiresSource.file.ArtworkStreams << artwork;
-    FSources.insert(QStringLiteral("hires"), hiresSource);
+    CoverArt artwork;
+    artwork.streamIndex = 1;
+    artwork.codec = QStringLiteral("mjpeg (Motion JPEG)");
+    artwork.tempFilePath = cover;
+    hiresSource.file.coverArtStreams << artwork;
+    m_sources.insert(QStringLiteral("hires"), hiresSource);
 
     // Mono 44.1 kHz MP3 whose name looks like an option.
     const QString mono = folder + QStringLiteral("/-mono 44k.mp3");
     QVERIFY(RunFFmpeg(sine(44100) + QStringList{"-ac", "1", "-c:a", "libmp3lame", "-b:a", "128k", mono}));
-    FSources.insert(QStringLiteral("mono"), {mono, audioFile(mono, 44100)});
+    m_sources.insert(QStringLiteral("mono"), {mono, audioFile(mono, 44100)});
 
     // 5.1 at 48 kHz, 16 bit, with a backslash and a line break in its name.
     const QString surround = folder + QStringLiteral("/surround\\5.1\nsix.flac");
     QVERIFY(RunFFmpeg(sine(48000) + QStringList{"-ac", "6", "-c:a", "flac", "-sample_fmt", "s16", surround}));
-    FSources.insert(QStringLiteral("surround"), {surround, audioFile(surround, 48000)});
+    m_sources.insert(QStringLiteral("surround"), {surround, audioFile(surround, 48000)});
 
     // A film with two audio streams: English stereo 48 kHz, German mono 22.05 kHz.
     // The German one (container index 2) is selected, so the output shows which was taken.
@@ -169,62 +169,62 @@ void TestGeneratorEndToEnd::makeSources() {
                        "-metadata:s:a:1",
                        "language=ger",
                        film}));
-    TMediaFile filmFile = audioFile(film, 48000, 1);
-    TAudioStream german = filmFile.AudioStreams[0];
-    german.StreamIndex = 2;
-    german.SamplingRate = 22050;
-    german.Lang = QStringLiteral("ger");
-    filmFile.AudioStreams[0].Lang = QStringLiteral("eng");
-    filmFile.AudioStreams << german;
-    filmFile.SelectedAudioStream = 1;
-    FSources.insert(QStringLiteral("film"), {film, filmFile});
+    MediaFile filmFile = audioFile(film, 48000, 1);
+    AudioStream german = filmFile.audioStreams[0];
+    german.streamIndex = 2;
+    german.samplingRate = 22050;
+    german.lang = QStringLiteral("ger");
+    filmFile.audioStreams[0].lang = QStringLiteral("eng");
+    filmFile.audioStreams << german;
+    filmFile.selectedStreamIndex = 1;
+    m_sources.insert(QStringLiteral("film"), {film, filmFile});
 }
 
 // The profile the codec panel makes from its default positions, changed by
 // tweaks: "Quality" or "CBR" (method), "b=<bit rate>", "q=<quality entry>",
 // "sr=<sample-rate entry>", "ch=<channel entry>", "bd=<bit-depth entry>",
 // "managed", "vbr", "nocover".
-TEncodingProfile TestGeneratorEndToEnd::profileFor(TOutputCodec codec, const QString& tweaks,
-                                                   bool* copyCover) const {
-    const TCodec* entry = FindCodec(FTable, codec);
-    TCodecPanelPositions panel = DefaultPanelPositions(FTable);
-    panel.Format = codec;
-    TCodecPagePositions& page = panel.Page(codec);
+EncodingProfile TestGeneratorEndToEnd::profileFor(OutputCodec codec, const QString& tweaks,
+                                                  bool* copyCover) const {
+    const CodecCapabilities* entry = findCodec(m_table, codec);
+    CodecPanelPositions panel = defaultPanelPositions(m_table);
+    panel.format = ordinal(codec);
+    CodecPagePositions& page = panel.page(codec);
     *copyCover = true;
     const QStringList words = tweaks.split(u' ', Qt::SkipEmptyParts);
     for (const QString& word : words) {
         const QString value = word.section(u'=', 1);
         if (word == QLatin1String("Quality") || word == QLatin1String("CBR"))
-            page.Method = int(DisplayTexts(entry->FSupportedEncodingTypes).indexOf(word));
+            page.method = int(displayTexts(entry->supportedEncodingTypes).indexOf(word));
         else if (word.startsWith(QLatin1String("b=")))
-            page.Bitrate = int(entry->FSupportedBitrates.indexOf(value));
+            page.bitrate = int(entry->supportedBitrates.indexOf(value));
         else if (word.startsWith(QLatin1String("q=")))
-            page.Quality = int(entry->FSupportedQualities.indexOf(value));
+            page.quality = int(entry->supportedQualities.indexOf(value));
         else if (word.startsWith(QLatin1String("sr=")))
-            page.SampleRate = int(DisplayTexts(entry->FSupportedSampleRates).indexOf(value));
+            page.sampleRate = int(displayTexts(entry->supportedSampleRates).indexOf(value));
         else if (word.startsWith(QLatin1String("ch=")))
-            page.Channel = int(DisplayTexts(entry->FSupportedChannels).indexOf(value));
+            page.channel = int(displayTexts(entry->supportedChannels).indexOf(value));
         else if (word.startsWith(QLatin1String("bd=")))
-            page.BitDepth = int(DisplayTexts(entry->FSupportedBitDepths).indexOf(value));
+            page.bitDepth = int(displayTexts(entry->supportedBitDepths).indexOf(value));
         else if (word == QLatin1String("managed"))
-            panel.OggManagedBitrate = true;
+            panel.oggManagedBitrate = true;
         else if (word == QLatin1String("vbr"))
-            panel.OpusVbr = true;
+            panel.opusVbr = true;
         else if (word == QLatin1String("nocover"))
             *copyCover = false;
         else
             qFatal("unknown tweak %s", qPrintable(word));
     }
-    const std::initializer_list<int> positions = {page.Method,     page.Bitrate, page.Quality,
-                                                  page.SampleRate, page.Channel, page.BitDepth};
+    const std::initializer_list<int> positions = {page.method,     page.bitrate, page.quality,
+                                                  page.sampleRate, page.channel, page.bitDepth};
     for (const int position : positions) {
         if (position < 0)
             qFatal("tweak \"%s\" names an entry the panel does not offer", qPrintable(tweaks));
     }
-    return CreateEncodingProfile(FTable, panel);
+    return createEncodingProfile(m_table, panel);
 }
 
-void TestGeneratorEndToEnd::addRow(const QString& name, const QString& source, TOutputCodec codec,
+void TestGeneratorEndToEnd::addRow(const QString& name, const QString& source, OutputCodec codec,
                                    const QString& tweaks, const Expected& expected) {
     QTest::newRow(qPrintable(name)) << source << int(codec) << tweaks << expected;
 }
@@ -236,48 +236,48 @@ void TestGeneratorEndToEnd::convert_data() {
     QTest::addColumn<Expected>("expected");
 
     // Every codec at the panel's defaults.
-    addRow("MP3 defaults", "surround", ocMP3, "", "mp3", 44100, 2);
-    addRow("AAC defaults", "mono", ocAAC, "", "aac", 44100, 2);
-    addRow("Vorbis defaults", "film", ocOGG, "", "vorbis", 32000, 2);
-    addRow("Opus defaults", "hires", ocOPUS, "", "opus", 48000, 2);
-    addRow("WMA defaults", "mono", ocWMA, "", "wmav2", 32000, 2);
-    addRow("FLAC defaults", "surround", ocFLAC, "", "flac", 48000, 2, 16);
-    addRow("ALAC defaults", "film", ocALAC, "", "alac", 22050, 2, 16);
-    addRow("WAV defaults", "surround", ocWAV, "", "pcm_s16le", 48000, 6, 16);
+    addRow("MP3 defaults", "surround", OutputCodec::Mp3, "", "mp3", 44100, 2);
+    addRow("AAC defaults", "mono", OutputCodec::Aac, "", "aac", 44100, 2);
+    addRow("Vorbis defaults", "film", OutputCodec::Ogg, "", "vorbis", 32000, 2);
+    addRow("Opus defaults", "hires", OutputCodec::Opus, "", "opus", 48000, 2);
+    addRow("WMA defaults", "mono", OutputCodec::Wma, "", "wmav2", 32000, 2);
+    addRow("FLAC defaults", "surround", OutputCodec::Flac, "", "flac", 48000, 2, 16);
+    addRow("ALAC defaults", "film", OutputCodec::Alac, "", "alac", 22050, 2, 16);
+    addRow("WAV defaults", "surround", OutputCodec::Wav, "", "pcm_s16le", 48000, 6, 16);
 
     // Every method.
-    addRow("MP3 quality", "mono", ocMP3, "Quality q=0", "mp3", 44100, 2);
-    addRow("AAC quality 2.2", "hires", ocAAC, "Quality q=22 nocover", "aac", 44100, 2);
-    addRow("AAC CBR 320", "film", ocAAC, "CBR b=320 ch=Mono sr=Original", "aac", 22050, 1);
-    addRow("Vorbis quality", "surround", ocOGG, "Quality q=10 sr=48000", "vorbis", 48000, 2);
-    addRow("Vorbis managed", "hires", ocOGG, "CBR managed b=128 sr=44100", "vorbis", 44100, 2);
-    addRow("Opus VBR", "mono", ocOPUS, "vbr b=64 sr=16000", "opus", 16000, 2);
-    addRow("Opus CBR mono", "surround", ocOPUS, "b=32 ch=Mono sr=8000", "opus", 8000, 1);
-    addRow("WMA 320", "film", ocWMA, "b=320 sr=Original ch=Original", "wmav2", 22050, 1);
-    addRow("FLAC level 12", "hires", ocFLAC, "q=12 nocover", "flac", 96000, 2, 24);
-    addRow("FLAC original channels", "surround", ocFLAC, "q=5 ch=Original", "flac", 48000, 6, 16);
+    addRow("MP3 quality", "mono", OutputCodec::Mp3, "Quality q=0", "mp3", 44100, 2);
+    addRow("AAC quality 2.2", "hires", OutputCodec::Aac, "Quality q=22 nocover", "aac", 44100, 2);
+    addRow("AAC CBR 320", "film", OutputCodec::Aac, "CBR b=320 ch=Mono sr=Original", "aac", 22050, 1);
+    addRow("Vorbis quality", "surround", OutputCodec::Ogg, "Quality q=10 sr=48000", "vorbis", 48000, 2);
+    addRow("Vorbis managed", "hires", OutputCodec::Ogg, "CBR managed b=128 sr=44100", "vorbis", 44100, 2);
+    addRow("Opus VBR", "mono", OutputCodec::Opus, "vbr b=64 sr=16000", "opus", 16000, 2);
+    addRow("Opus CBR mono", "surround", OutputCodec::Opus, "b=32 ch=Mono sr=8000", "opus", 8000, 1);
+    addRow("WMA 320", "film", OutputCodec::Wma, "b=320 sr=Original ch=Original", "wmav2", 22050, 1);
+    addRow("FLAC level 12", "hires", OutputCodec::Flac, "q=12 nocover", "flac", 96000, 2, 24);
+    addRow("FLAC original channels", "surround", OutputCodec::Flac, "q=5 ch=Original", "flac", 48000, 6, 16);
 
     // Every bit depth of every lossless codec.
-    addRow("FLAC 16 bit", "hires", ocFLAC, "bd=16 nocover", "flac", 96000, 2, 16);
-    addRow("FLAC 24 bit", "mono", ocFLAC, "bd=24", "flac", 44100, 2, 24);
-    addRow("ALAC 16 bit", "hires", ocALAC, "bd=16 nocover", "alac", 96000, 2, 16);
-    addRow("ALAC 24 bit", "surround", ocALAC, "bd=24", "alac", 48000, 2, 24);
-    addRow("WAV 16 bit", "hires", ocWAV, "bd=16", "pcm_s16le", 96000, 2, 16);
-    addRow("WAV 24 bit", "mono", ocWAV, "bd=24 sr=48000", "pcm_s24le", 48000, 1, 24);
+    addRow("FLAC 16 bit", "hires", OutputCodec::Flac, "bd=16 nocover", "flac", 96000, 2, 16);
+    addRow("FLAC 24 bit", "mono", OutputCodec::Flac, "bd=24", "flac", 44100, 2, 24);
+    addRow("ALAC 16 bit", "hires", OutputCodec::Alac, "bd=16 nocover", "alac", 96000, 2, 16);
+    addRow("ALAC 24 bit", "surround", OutputCodec::Alac, "bd=24", "alac", 48000, 2, 24);
+    addRow("WAV 16 bit", "hires", OutputCodec::Wav, "bd=16", "pcm_s16le", 96000, 2, 16);
+    addRow("WAV 24 bit", "mono", OutputCodec::Wav, "bd=24 sr=48000", "pcm_s24le", 48000, 1, 24);
 
     // Cover copying on and off: ffmpeg carries the picture into MP3, FLAC and
     // ALAC; the others are left to the cover-art tool and must still convert.
-    addRow("MP3 cover", "hires", ocMP3, "", "mp3", 44100, 2, 0, true);
-    addRow("MP3 no cover", "hires", ocMP3, "nocover", "mp3", 44100, 2, 0, false);
-    addRow("FLAC cover", "hires", ocFLAC, "", "flac", 96000, 2, 24, true);
-    addRow("ALAC cover", "hires", ocALAC, "", "alac", 96000, 2, 24, true);
-    addRow("ALAC no cover", "hires", ocALAC, "nocover", "alac", 96000, 2, 24, false);
-    addRow("Opus cover", "hires", ocOPUS, "sr=48000", "opus", 48000, 2, 0, false);
-    addRow("AAC cover", "hires", ocAAC, "", "aac", 44100, 2, 0, false);
-    addRow("Vorbis cover", "hires", ocOGG, "", "vorbis", 32000, 2, 0, false);
-    addRow("WMA cover", "hires", ocWMA, "", "wmav2", 32000, 2, 0, false);
-    addRow("WAV cover", "hires", ocWAV, "", "pcm_s16le", 96000, 2, 16, false);
-    addRow("film video is no cover", "film", ocMP3, "", "mp3", 44100, 2, 0, false);
+    addRow("MP3 cover", "hires", OutputCodec::Mp3, "", "mp3", 44100, 2, 0, true);
+    addRow("MP3 no cover", "hires", OutputCodec::Mp3, "nocover", "mp3", 44100, 2, 0, false);
+    addRow("FLAC cover", "hires", OutputCodec::Flac, "", "flac", 96000, 2, 24, true);
+    addRow("ALAC cover", "hires", OutputCodec::Alac, "", "alac", 96000, 2, 24, true);
+    addRow("ALAC no cover", "hires", OutputCodec::Alac, "nocover", "alac", 96000, 2, 24, false);
+    addRow("Opus cover", "hires", OutputCodec::Opus, "sr=48000", "opus", 48000, 2, 0, false);
+    addRow("AAC cover", "hires", OutputCodec::Aac, "", "aac", 44100, 2, 0, false);
+    addRow("Vorbis cover", "hires", OutputCodec::Ogg, "", "vorbis", 32000, 2, 0, false);
+    addRow("WMA cover", "hires", OutputCodec::Wma, "", "wmav2", 32000, 2, 0, false);
+    addRow("WAV cover", "hires", OutputCodec::Wav, "", "pcm_s16le", 96000, 2, 16, false);
+    addRow("film video is no cover", "film", OutputCodec::Mp3, "", "mp3", 44100, 2, 0, false);
 
     // Every entry of every sample-rate list, from the 96 kHz source. "Original"
     // keeps 96 kHz where the encoder can; Vorbis, Opus and WMA are held at
@@ -286,29 +286,32 @@ void TestGeneratorEndToEnd::convert_data() {
                                               {"Opus", 48000}, {"WMA", 48000}, {"FLAC", 96000},
                                               {"ALAC", 96000}, {"WAV", 96000}};
     const QStringList opusRates = {"48000", "24000", "16000", "12000", "8000"};
-    const QHash<int, QString> codecNames = {{ocMP3, "mp3"},   {ocAAC, "aac"},      {ocOGG, "vorbis"},
-                                            {ocOPUS, "opus"}, {ocWMA, "wmav2"},    {ocFLAC, "flac"},
-                                            {ocALAC, "alac"}, {ocWAV, "pcm_s16le"}};
-    for (const TCodec& entry : std::as_const(FTable)) {
-        const QString format = TExtensions::TOutputCodecsToStr(entry.FCodecId);
-        for (const QString& rate : DisplayTexts(entry.FSupportedSampleRates)) {
+    const QHash<OutputCodec, QString> codecNames = {
+        {OutputCodec::Mp3, "mp3"},   {OutputCodec::Aac, "aac"},      {OutputCodec::Ogg, "vorbis"},
+        {OutputCodec::Opus, "opus"}, {OutputCodec::Wma, "wmav2"},    {OutputCodec::Flac, "flac"},
+        {OutputCodec::Alac, "alac"}, {OutputCodec::Wav, "pcm_s16le"}};
+    for (const CodecCapabilities& entry : std::as_const(m_table)) {
+        const QString format = formatName(entry.codecId);
+        for (const QString& rate : displayTexts(entry.supportedSampleRates)) {
             Expected expected;
-            expected.codec = codecNames.value(int(entry.FCodecId));
+            expected.codec = codecNames.value(entry.codecId);
             expected.sampleRate = rate.toInt();
             expected.channels = 2;
             if (rate == QLatin1String("Original"))
                 expected.sampleRate = originalRate.value(format);
-            else if (entry.FCodecId == ocOPUS && !opusRates.contains(rate))
+            else if (entry.codecId == OutputCodec::Opus && !opusRates.contains(rate))
                 expected.sampleRate = 48000;
-            expected.picture =
-                entry.FCodecId == ocMP3 || entry.FCodecId == ocFLAC || entry.FCodecId == ocALAC;
+            expected.picture = entry.codecId == OutputCodec::Mp3 || entry.codecId == OutputCodec::Flac ||
+                               entry.codecId == OutputCodec::Alac;
             // libvorbis has no setup for 112 kbit/s at these rates.
-            if (entry.FCodecId == ocOGG && (rate == QLatin1String("11025") || rate == QLatin1String("8000")))
+            if (entry.codecId == OutputCodec::Ogg &&
+                (rate == QLatin1String("11025") || rate == QLatin1String("8000")))
                 expected.failure = QStringLiteral("encoder setup failed");
-            addRow(format + QStringLiteral(" at ") + rate, "hires", entry.FCodecId, "sr=" + rate, expected);
+            addRow(format + QStringLiteral(" at ") + rate, "hires", entry.codecId, "sr=" + rate, expected);
         }
     }
-    addRow("Vorbis 8000 with a low bit rate", "hires", ocOGG, "b=32 sr=8000 nocover", "vorbis", 8000, 2);
+    addRow("Vorbis 8000 with a low bit rate", "hires", OutputCodec::Ogg, "b=32 sr=8000 nocover", "vorbis",
+           8000, 2);
 }
 
 void TestGeneratorEndToEnd::convert() {
@@ -318,28 +321,28 @@ void TestGeneratorEndToEnd::convert() {
     QFETCH(Expected, expected);
 
     bool copyCover = true;
-    const TEncodingProfile profile = profileFor(TOutputCodec(codec), tweaks, &copyCover);
-    const Source& input = FSources[source];
-    const QString outputFolder = FDir.filePath(QStringLiteral("out/%1").arg(QTest::currentDataTag()));
+    const EncodingProfile profile = profileFor(OutputCodec(codec), tweaks, &copyCover);
+    const Source& input = m_sources[source];
+    const QString outputFolder = m_dir.filePath(QStringLiteral("out/%1").arg(QTest::currentDataTag()));
 
-    TFFmpegCommandLineGenerator generator;
-    generator.SetOutputFolder(outputFolder);
-    generator.SetOutputExt(GetOutputExtension(TOutputCodec(codec), 0));
-    generator.SetMediaFiles({input.file});
-    generator.SetProfile(profile);
-    generator.SetCopyCoverAart(copyCover);
-    QVERIFY(generator.Start());
-    QVERIFY(generator.WaitForFinished(60000));
-    QCOMPARE(generator.FFmpegCommandLines().size(), 1);
-    const TFFmpegCommandLine job = generator.FFmpegCommandLines().first();
-    QVERIFY(QDir().mkpath(QFileInfo(job.DestinationFilePath).absolutePath()));
+    JobGenerator generator;
+    generator.setOutputFolder(outputFolder);
+    generator.setOutputExt(outputExtension(OutputCodec(codec), 0));
+    generator.setMediaFiles({input.file});
+    generator.setProfile(profile);
+    generator.setCopyCoverArt(copyCover);
+    QVERIFY(generator.start());
+    QVERIFY(generator.waitForFinished(60000));
+    QCOMPARE(generator.ffmpegCommandLines().size(), 1);
+    const Job job = generator.ffmpegCommandLines().first();
+    QVERIFY(QDir().mkpath(QFileInfo(job.destinationFilePath).absolutePath()));
 
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
-    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-hide_banner"} + job.Arguments);
+    ffmpeg.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-hide_banner"} + job.arguments);
     QVERIFY(ffmpeg.waitForFinished(120000));
     const QString output = QString::fromUtf8(ffmpeg.readAll());
-    const QString context = job.CommandLine + u'\n' + output;
+    const QString context = job.commandLine + u'\n' + output;
     const bool succeeded = ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
 
     if (!expected.failure.isEmpty()) {
@@ -353,7 +356,7 @@ void TestGeneratorEndToEnd::convert() {
 
     const QJsonObject probe =
         QJsonDocument::fromJson(
-            TestSupport::RunFFprobe({QStringLiteral("-show_streams"), job.DestinationFilePath}))
+            TestSupport::runFFprobe({QStringLiteral("-show_streams"), job.destinationFilePath}))
             .object();
     QJsonObject audio;
     bool picture = false;
@@ -377,7 +380,7 @@ void TestGeneratorEndToEnd::convert() {
     QCOMPARE(audioStreams, 1);
     QCOMPARE(audio.value(QStringLiteral("codec_name")).toString(), expected.codec);
     const int sampleRate = expected.codec == QLatin1String("opus")
-                               ? opusInputRate(job.DestinationFilePath)
+                               ? opusInputRate(job.destinationFilePath)
                                : audio.value(QStringLiteral("sample_rate")).toString().toInt();
     QCOMPARE(sampleRate, expected.sampleRate);
     QCOMPARE(audio.value(QStringLiteral("channels")).toInt(), expected.channels);

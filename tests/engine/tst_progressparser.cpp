@@ -1,5 +1,5 @@
-#include "base/CPUUsage.h"
-#include "engine/FFMpegProgressParser.h"
+#include "base/CpuUsage.h"
+#include "engine/FFmpegProgressParser.h"
 
 #include <QFile>
 #include <QLocale>
@@ -13,7 +13,7 @@ namespace {
 // The time the scheduler has run the process, in milliseconds (first field of
 // /proc/<pid>/schedstat, nanoseconds): independent of the clock-tick fields read
 // by the counter.
-double SchedulerRuntimeMs(qint64 pid) {
+double schedulerRuntimeMs(qint64 pid) {
     QFile file(QStringLiteral("/proc/%1/schedstat").arg(pid));
     if (!file.open(QIODevice::ReadOnly))
         return -1;
@@ -68,11 +68,11 @@ private slots:
         QFETCH(QString, speed);
         QFETCH(double, speedInt);
         QLocale::setDefault(QLocale(locale));
-        const TFFMpegProgressInfo info = TFFMpegProgressParser::GetTime(line);
-        QCOMPARE(info.TimeProcessed, timeProcessed);
-        QCOMPARE(info.Kbps, kbps);
-        QCOMPARE(info.Speed, speed);
-        QCOMPARE(info.SpeedInt, speedInt);
+        const FFmpegProgress info = FFmpegProgressParser::time(line);
+        QCOMPARE(info.timeProcessed, timeProcessed);
+        QCOMPARE(info.kbps, kbps);
+        QCOMPARE(info.speed, speed);
+        QCOMPARE(info.speedInt, speedInt);
     }
 
     // A time that is no time raises the error the slot logs and drops the line.
@@ -84,7 +84,7 @@ private slots:
     }
     void unreadableTimeRaises() {
         QFETCH(QString, line);
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, TFFMpegProgressParser::GetTime(line));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, FFmpegProgressParser::time(line));
     }
 
     void progressPercent_data() {
@@ -101,7 +101,7 @@ private slots:
         QFETCH(int, timeProcessed);
         QFETCH(qint64, durationMs);
         QFETCH(qint64, percent);
-        QCOMPARE(ProgressPercent(timeProcessed, durationMs), percent);
+        QCOMPARE(::progressPercent(timeProcessed, durationMs), percent);
     }
 
     // Times come from the fields after the last ")", since the command name may
@@ -127,18 +127,18 @@ private slots:
         QFETCH(bool, valid);
         QFETCH(qint64, userTicks);
         QFETCH(qint64, kernelTicks);
-        const std::optional<TProcessTimes> times = ParseProcStatTimes(stat);
+        const std::optional<ProcessTimes> times = parseProcStatTimes(stat);
         QCOMPARE(times.has_value(), valid);
         if (!valid)
             return;
         const qint64 unitsPerTick = 10000000 / sysconf(_SC_CLK_TCK);
-        QCOMPARE(times->User, userTicks * unitsPerTick);
-        QCOMPARE(times->Kernel, kernelTicks * unitsPerTick);
+        QCOMPARE(times->user, userTicks * unitsPerTick);
+        QCOMPARE(times->kernel, kernelTicks * unitsPerTick);
     }
 
     void counterOfMissingProcess() {
-        QVERIFY(!OpenUsageCounter(0));
-        QVERIFY(!OpenUsageCounter(0x7FFFFFF0u));
+        QVERIFY(!openUsageCounter(0));
+        QVERIFY(!openUsageCounter(0x7FFFFFF0u));
     }
 
     // The reading of a busy loop matches the processor time the scheduler itself
@@ -152,33 +152,33 @@ private slots:
         idle.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
         QVERIFY(busy.waitForStarted());
         QVERIFY(idle.waitForStarted());
-        TCPUUsageCounter busyCounter = OpenUsageCounter(quint32(busy.processId()));
-        const double runtimeAtOpen = SchedulerRuntimeMs(busy.processId());
-        TCPUUsageCounter idleCounter = OpenUsageCounter(quint32(idle.processId()));
+        CpuUsageCounter busyCounter = openUsageCounter(quint32(busy.processId()));
+        const double runtimeAtOpen = schedulerRuntimeMs(busy.processId());
+        CpuUsageCounter idleCounter = openUsageCounter(quint32(idle.processId()));
         QVERIFY(busyCounter);
         QVERIFY(idleCounter);
-        QCOMPARE(busyCounter->PID, quint32(busy.processId()));
+        QCOMPARE(busyCounter->pid, quint32(busy.processId()));
 
-        const quint32 start = busyCounter->LastUpdateTime;
+        const quint32 start = busyCounter->lastUpdateTime;
         QTest::qWait(100);
-        QCOMPARE(ReadCpuUsage(*busyCounter, start + 249), 0.0f);
+        QCOMPARE(readCpuUsage(*busyCounter, start + 249), 0.0f);
         QTest::qWait(1900);
-        const double runtime = SchedulerRuntimeMs(busy.processId()) - runtimeAtOpen;
-        const quint32 now = CurrentTickCount();
-        const float busyUsage = ReadCpuUsage(*busyCounter, now);
+        const double runtime = schedulerRuntimeMs(busy.processId()) - runtimeAtOpen;
+        const quint32 now = currentTickCount();
+        const float busyUsage = readCpuUsage(*busyCounter, now);
         const double expected = runtime / double(now - start) * 100.0;
-        const float idleUsage = ReadCpuUsage(*idleCounter);
+        const float idleUsage = readCpuUsage(*idleCounter);
         // Clock ticks of 10 ms over two seconds, plus the moments between the reads.
         QVERIFY2(std::abs(busyUsage - expected) < 4 + expected * 0.1,
                  qPrintable(QStringLiteral("%1 against %2").arg(busyUsage).arg(expected)));
         QVERIFY2(idleUsage < 5, qPrintable(QString::number(idleUsage)));
-        QCOMPARE(ReadCpuUsage(*busyCounter, busyCounter->LastUpdateTime + 10), busyUsage);
+        QCOMPARE(readCpuUsage(*busyCounter, busyCounter->lastUpdateTime + 10), busyUsage);
 
         // A process that is gone keeps its last reading.
         busy.kill();
         busy.waitForFinished();
-        QCOMPARE(ReadCpuUsage(*busyCounter, busyCounter->LastUpdateTime + 1000), busyUsage);
-        CloseUsageCounter(busyCounter);
+        QCOMPARE(readCpuUsage(*busyCounter, busyCounter->lastUpdateTime + 1000), busyUsage);
+        closeUsageCounter(busyCounter);
         QVERIFY(!busyCounter);
         idle.kill();
         idle.waitForFinished();

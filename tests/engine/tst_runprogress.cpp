@@ -9,88 +9,88 @@ class TestRunProgress : public QObject {
 private slots:
     void estimateScalesElapsedTimeByConvertedAudio() {
         // One slot, four files of 60 s: the first ends after 60 s.
-        TRunProgress progress;
-        progress.Reset(4, 4 * 60000);
+        RunProgress progress;
+        progress.reset(4, 4 * 60000);
         for (int second = 0; second < 60; ++second)
-            progress.Tick();
-        QCOMPARE(progress.TimeText(), QStringLiteral("Time: 00:01:00 Remaing: 00:00:00"));
-        progress.FileFinished(60000);
-        QCOMPARE(progress.TimeText(), QStringLiteral("Time: 00:01:00 Remaing: 00:03:00"));
-        progress.Tick();
-        QCOMPARE(progress.TimeText(), QStringLiteral("Time: 00:01:01 Remaing: 00:02:59"));
+            progress.tick();
+        QCOMPARE(progress.timeText(), QStringLiteral("Time: 00:01:00 Remaing: 00:00:00"));
+        progress.fileFinished(60000);
+        QCOMPARE(progress.timeText(), QStringLiteral("Time: 00:01:00 Remaing: 00:03:00"));
+        progress.tick();
+        QCOMPARE(progress.timeText(), QStringLiteral("Time: 00:01:01 Remaing: 00:02:59"));
     }
 
     void remainingTimeStaysZeroWhenOvertaken() {
-        TRunProgress progress;
-        progress.Reset(2, 2 * 10000);
+        RunProgress progress;
+        progress.reset(2, 2 * 10000);
         for (int second = 0; second < 5; ++second)
-            progress.Tick();
-        progress.FileFinished(10000); // estimate 10 s in all
+            progress.tick();
+        progress.fileFinished(10000); // estimate 10 s in all
         for (int second = 0; second < 8; ++second)
-            progress.Tick();
-        QCOMPARE(progress.RemainingTime(), qint64(-3));
-        QCOMPARE(progress.TimeText(), QStringLiteral("Time: 00:00:13 Remaing: 00:00:00"));
+            progress.tick();
+        QCOMPARE(progress.remainingTime(), qint64(-3));
+        QCOMPARE(progress.timeText(), QStringLiteral("Time: 00:00:13 Remaing: 00:00:00"));
     }
 
     void skippedFilesCountInTheListedTotal() {
         // Two files listed, one skipped: the run has one job, but the estimate scales
         // by all listed audio, as the window always did.
-        TRunProgress progress;
-        progress.Reset(1, 2 * 30000);
+        RunProgress progress;
+        progress.reset(1, 2 * 30000);
         for (int second = 0; second < 10; ++second)
-            progress.Tick();
-        progress.FileFinished(30000);
-        QCOMPARE(progress.RemainingTime(), qint64(10));
-        QVERIFY(progress.IsComplete());
+            progress.tick();
+        progress.fileFinished(30000);
+        QCOMPARE(progress.remainingTime(), qint64(10));
+        QVERIFY(progress.isComplete());
     }
 
     void failedFileAdvancesDone() {
-        TRunProgress progress;
-        progress.Reset(3, 0);
-        QCOMPARE(progress.ProgressText(),
+        RunProgress progress;
+        progress.reset(3, 0);
+        QCOMPARE(progress.progressText(),
                  QStringLiteral("Progress: 0% Done: 0 Success: 0 Error: 0 Remaining: 3"));
-        progress.FileFailed();
-        progress.FileFinished(0);
-        QCOMPARE(progress.ProgressText(),
+        progress.fileFailed();
+        progress.fileFinished(0);
+        QCOMPARE(progress.progressText(),
                  QStringLiteral("Progress: 33% Done: 1 Success: 0 Error: 1 Remaining: 2"));
-        progress.FileFinished(0);
-        QCOMPARE(progress.ProgressText(),
+        progress.fileFinished(0);
+        QCOMPARE(progress.progressText(),
                  QStringLiteral("Progress: 66% Done: 2 Success: 1 Error: 1 Remaining: 1"));
-        QVERIFY(!progress.IsComplete());
-        progress.FileFinished(0);
-        QVERIFY(progress.IsComplete());
-        QCOMPARE(progress.Percent(), 100);
+        QVERIFY(!progress.isComplete());
+        progress.fileFinished(0);
+        QVERIFY(progress.isComplete());
+        QCOMPARE(progress.percent(), 100);
     }
 
     void emptyRunHasZeroPercent() {
-        TRunProgress progress;
-        progress.Reset(0, 0);
-        QCOMPARE(progress.Percent(), 0);
+        RunProgress progress;
+        progress.reset(0, 0);
+        QCOMPARE(progress.percent(), 0);
     }
 
     void slotLoad_data() {
-        QTest::addColumn<QList<TSlotReading>>("readings");
+        QTest::addColumn<QList<SlotReading>>("readings");
         QTest::addColumn<int>("processors");
         QTest::addColumn<QString>("speedText");
         QTest::addColumn<QString>("cpuText");
         QTest::newRow("three slots at 2x")
-            << QList<TSlotReading>{{true, 0, 2.0}, {true, 0, 2.0}, {true, 0, 2.0}} << 4
+            << QList<SlotReading>{{true, 0, 2.0}, {true, 0, 2.0}, {true, 0, 2.0}} << 4
             << QStringLiteral("Speed: 6.00x") << QStringLiteral("CPU Usage:  0.00%");
         QTest::newRow("two busy processes on four processors")
-            << QList<TSlotReading>{{true, 100, 1.5}, {true, 100, 1.25}} << 4 << QStringLiteral("Speed: 2.75x")
+            << QList<SlotReading>{{true, 100, 1.5}, {true, 100, 1.25}} << 4 << QStringLiteral("Speed: 2.75x")
             << QStringLiteral("CPU Usage: 50.00%");
         QTest::newRow("idle slots do not count")
-            << QList<TSlotReading>{{true, 80, 3.0}, {false, 100, 9.0}} << 2 << QStringLiteral("Speed: 3.00x")
+            << QList<SlotReading>{{true, 80, 3.0}, {false, 100, 9.0}} << 2 << QStringLiteral("Speed: 3.00x")
             << QStringLiteral("CPU Usage: 40.00%");
-        QTest::newRow("no slots") << QList<TSlotReading>{} << 2 << QStringLiteral("Speed: 0.00x")
+        QTest::newRow("no slots") << QList<SlotReading>{} << 2 << QStringLiteral("Speed: 0.00x")
                                   << QStringLiteral("CPU Usage:  0.00%");
     }
     void slotLoad() {
-        QFETCH(QList<TSlotReading>, readings);
+        QFETCH(QList<SlotReading>, readings);
         QFETCH(int, processors);
-        const TSlotLoad load = TSlotLoad::Sum(readings, processors);
-        QTEST(load.SpeedText(), "speedText");
-        QTEST(load.CPUUsageText(), "cpuText");
+        const SlotLoad load = SlotLoad::sum(readings, processors);
+        QTEST(load.speedText(), "speedText");
+        QTEST(load.cpuUsageText(), "cpuText");
     }
 };
 

@@ -2,9 +2,9 @@
 // way a long session adds them. CTest also runs this program under valgrind's
 // memory checker, where any invalid access or leak fails it.
 
-#include "media/FFDecoder.h"
-#include "media/FileInfoThread.h"
-#include "media/FileListThread.h"
+#include "media/FFmpegDecoder.h"
+#include "media/FolderLister.h"
+#include "media/ProbeWorker.h"
 
 #include "MediaFixtures.h"
 #include "TestSupport.h"
@@ -16,7 +16,7 @@ namespace {
 
 constexpr int GoodFileCount = 200;
 
-QStringList Args(std::initializer_list<const char*> args) {
+QStringList args(std::initializer_list<const char*> args) {
     QStringList list;
     for (const char* arg : args)
         list << QString::fromUtf8(arg);
@@ -28,21 +28,21 @@ QStringList Args(std::initializer_list<const char*> args) {
 class TestProbeStress : public QObject {
     Q_OBJECT
 
-    QTemporaryDir FDir;
-    QTemporaryDir FCoverDir;
-    QStringList FGoodFiles;
-    QList<MediaFixtures::TBadInput> FBadInputs;
+    QTemporaryDir m_dir;
+    QTemporaryDir m_coverDir;
+    QStringList m_goodFiles;
+    QList<MediaFixtures::BadInput> m_badInputs;
 
-    QStringList CoverFiles() const { return QDir(FCoverDir.path()).entryList(QDir::Files); }
+    QStringList coverFiles() const { return QDir(m_coverDir.path()).entryList(QDir::Files); }
 
 private slots:
     void initTestCase() {
-        QVERIFY(FDir.isValid());
-        QVERIFY(FCoverDir.isValid());
-        const QDir dir(FDir.path());
+        QVERIFY(m_dir.isValid());
+        QVERIFY(m_coverDir.isValid());
+        const QDir dir(m_dir.path());
         dir.mkpath(QStringLiteral("bad"));
         dir.mkpath(QStringLiteral("good"));
-        FBadInputs = MediaFixtures::MakeBadInputs(dir.filePath(QStringLiteral("bad")));
+        m_badInputs = MediaFixtures::makeBadInputs(dir.filePath(QStringLiteral("bad")));
 
         // A few kinds of file, copied many times over.
         QStringList kinds;
@@ -50,15 +50,15 @@ private slots:
             kinds << dir.filePath(QString::fromUtf8(name));
             return kinds.last();
         };
-        QVERIFY(MediaFixtures::MakeMp3WithCovers(kind("cover.mp3"), {QStringLiteral("red")}));
-        QVERIFY(MediaFixtures::MakeMp3WithCovers(kind("two covers.mp3"),
+        QVERIFY(MediaFixtures::makeMp3WithCovers(kind("cover.mp3"), {QStringLiteral("red")}));
+        QVERIFY(MediaFixtures::makeMp3WithCovers(kind("two covers.mp3"),
                                                  {QStringLiteral("red"), QStringLiteral("blue")}));
-        QVERIFY(TestSupport::MakeTone(kind("tone.flac"), 1.0));
-        QVERIFY(TestSupport::MakeTone(kind("tone.m4a"), 1.0, 48000, 2, Args({"-c:a", "aac"})));
-        QVERIFY(MediaFixtures::MakeFilmWithCover(kind("film.mkv"), QStringLiteral("green"),
+        QVERIFY(TestSupport::makeTone(kind("tone.flac"), 1.0));
+        QVERIFY(TestSupport::makeTone(kind("tone.m4a"), 1.0, 48000, 2, args({"-c:a", "aac"})));
+        QVERIFY(MediaFixtures::makeFilmWithCover(kind("film.mkv"), QStringLiteral("green"),
                                                  QStringLiteral("red")));
         const QString half = kind("cut.flac");
-        QVERIFY(TestSupport::MakeTone(half, 2.0));
+        QVERIFY(TestSupport::makeTone(half, 2.0));
         QFile cut(half);
         QVERIFY(cut.open(QIODevice::ReadWrite) && cut.resize(cut.size() / 2));
         cut.close();
@@ -69,63 +69,63 @@ private slots:
                                                   .arg(i, 3, 10, QLatin1Char('0'))
                                                   .arg(QFileInfo(source).fileName()));
             QVERIFY(QFile::copy(source, copy));
-            FGoodFiles << copy;
+            m_goodFiles << copy;
         }
     }
 
     void manyFilesInARow() {
-        TFFDecoder decoder;
-        TFileInfoThread probe(QString(), &decoder, FCoverDir.path());
+        FFmpegDecoder decoder;
+        ProbeWorker probe(QString(), &decoder, m_coverDir.path());
         for (int round = 0; round < 2; ++round) {
-            for (const MediaFixtures::TBadInput& input : std::as_const(FBadInputs)) {
-                probe.Start(input.Path);
-                QVERIFY(probe.WaitForFinished(60000));
-                QVERIFY2(probe.ErrorMsg().startsWith(input.ErrorStart), qPrintable(probe.ErrorMsg()));
-                QVERIFY(probe.AudioStreams().isEmpty());
+            for (const MediaFixtures::BadInput& input : std::as_const(m_badInputs)) {
+                probe.start(input.path);
+                QVERIFY(probe.waitForFinished(60000));
+                QVERIFY2(probe.errorMsg().startsWith(input.errorStart), qPrintable(probe.errorMsg()));
+                QVERIFY(probe.audioStreams().isEmpty());
             }
-            for (const QString& file : std::as_const(FGoodFiles)) {
-                probe.Start(file);
-                QVERIFY(probe.WaitForFinished(60000));
-                QVERIFY2(probe.ErrorMsg().isEmpty(), qPrintable(probe.ErrorMsg()));
-                QVERIFY(!probe.AudioStreams().isEmpty());
-                TMediaFile media;
-                media.FilePath = file;
-                media.AudioStreams = probe.TakeAudioStreams();
-                media.ArtworkStreams = probe.TakeArtkworkStreams();
-                media.DeleteCoverArtTempFiles();
+            for (const QString& file : std::as_const(m_goodFiles)) {
+                probe.start(file);
+                QVERIFY(probe.waitForFinished(60000));
+                QVERIFY2(probe.errorMsg().isEmpty(), qPrintable(probe.errorMsg()));
+                QVERIFY(!probe.audioStreams().isEmpty());
+                MediaFile media;
+                media.filePath = file;
+                media.audioStreams = probe.takeAudioStreams();
+                media.coverArtStreams = probe.takeCoverArtStreams();
+                media.deleteCoverArtTempFiles();
             }
         }
-        QVERIFY(CoverFiles().isEmpty());
+        QVERIFY(coverFiles().isEmpty());
     }
 
     // Runs cut short by Stop or by the next Start must not leave the decoder in use twice.
     void interruptedRuns() {
-        TFileInfoThread probe(QString(), nullptr, FCoverDir.path());
+        ProbeWorker probe(QString(), nullptr, m_coverDir.path());
         for (int i = 0; i < 40; ++i) {
-            probe.Start(FGoodFiles[i]);
+            probe.start(m_goodFiles[i]);
             if (i % 2)
-                probe.Stop();
-            probe.Start(FGoodFiles[i + 1]);
+                probe.stop();
+            probe.start(m_goodFiles[i + 1]);
             if (i % 3 == 0)
-                probe.Stop();
+                probe.stop();
         }
-        QVERIFY(probe.WaitForFinished(60000));
-        probe.Reset();
+        QVERIFY(probe.waitForFinished(60000));
+        probe.reset();
     }
 
     void walkTheFixtures() {
-        TFileListThread lister;
-        lister.SetFolder(FDir.path());
-        lister.SetIgnoredFileTypesStr(QStringLiteral("jpg"));
-        lister.Start();
-        QVERIFY(lister.WaitForFinished(60000));
+        FolderLister lister;
+        lister.setFolder(m_dir.path());
+        lister.setIgnoredFileTypesStr(QStringLiteral("jpg"));
+        lister.start();
+        QVERIFY(lister.waitForFinished(60000));
         QCOMPARE(lister.ExitCode(), 0);
-        QVERIFY(lister.Files().size() >= GoodFileCount + FBadInputs.size() - 2);
+        QVERIFY(lister.files().size() >= GoodFileCount + m_badInputs.size() - 2);
     }
 
     void cleanupTestCase() {
-        for (const QString& name : CoverFiles())
-            QFile::remove(QDir(FCoverDir.path()).filePath(name));
+        for (const QString& name : coverFiles())
+            QFile::remove(QDir(m_coverDir.path()).filePath(name));
     }
 };
 

@@ -18,11 +18,11 @@ class TestCodecTable : public QObject {
     Q_OBJECT
 private slots:
     void everyCodecOnceInOrder() {
-        const TCodecTable table = BuildCodecTable();
+        const CodecTable table = buildCodecTable();
         QCOMPARE(table.size(), OutputCodecCount);
         for (int i = 0; i < table.size(); ++i)
-            QCOMPARE(int(table[i].FCodecId), i);
-        QCOMPARE(FormatListTexts(), texts({"Mpeg-1 Audio Layer III (.mp3)", "Advandec Audio Coding (.m4a)",
+            QCOMPARE(int(table[i].codecId), i);
+        QCOMPARE(formatListTexts(), texts({"Mpeg-1 Audio Layer III (.mp3)", "Advandec Audio Coding (.m4a)",
                                            "Ogg Vorbis (.ogg)", "Opus Codec (.opus)",
                                            "Windows Media Audio (.wma)", "Free Lossless Audio Codec (.flac)",
                                            "Apple Lossless Codec (.m4a)", "PCM Audio (.wav)"}));
@@ -46,25 +46,25 @@ private slots:
         for (int i = 1; i <= 22; ++i)
             aacQualities.append(QString::number(i));
 
-        QTest::newRow("mp3") << int(ocMP3) << texts({"CBR", "Quality"}) << setA
+        QTest::newRow("mp3") << int(OutputCodec::Mp3) << texts({"CBR", "Quality"}) << setA
                              << texts({"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}) << true << false
                              << texts({"CBR", "128", "44100", "5", "Stereo"});
-        QTest::newRow("aac") << int(ocAAC) << texts({"CBR", "Quality"}) << setB << aacQualities << true
-                             << false << texts({"CBR", "112", "44100", "1", "Stereo"});
-        QTest::newRow("ogg") << int(ocOGG) << texts({"CBR", "Quality"}) << setB
+        QTest::newRow("aac") << int(OutputCodec::Aac) << texts({"CBR", "Quality"}) << setB << aacQualities
+                             << true << false << texts({"CBR", "112", "44100", "1", "Stereo"});
+        QTest::newRow("ogg") << int(OutputCodec::Ogg) << texts({"CBR", "Quality"}) << setB
                              << texts({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}) << true << false
                              << texts({"CBR", "112", "32000", "4", "Stereo"});
-        QTest::newRow("opus") << int(ocOPUS) << texts({"CBR"}) << setB << QStringList() << true << false
-                              << texts({"CBR", "112", "32000", "", "Stereo"});
-        QTest::newRow("wma") << int(ocWMA) << texts({"CBR", "Quality"}) << setB << QStringList() << true
-                             << false << texts({"CBR", "112", "32000", "", "Stereo"});
-        QTest::newRow("flac") << int(ocFLAC) << texts({"Compression"}) << setC
+        QTest::newRow("opus") << int(OutputCodec::Opus) << texts({"CBR"}) << setB << QStringList() << true
+                              << false << texts({"CBR", "112", "32000", "", "Stereo"});
+        QTest::newRow("wma") << int(OutputCodec::Wma) << texts({"CBR", "Quality"}) << setB << QStringList()
+                             << true << false << texts({"CBR", "112", "32000", "", "Stereo"});
+        QTest::newRow("flac") << int(OutputCodec::Flac) << texts({"Compression"}) << setC
                               << texts({"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"})
                               << false << true << texts({"Compression", "", "Original", "0", "Stereo"});
-        QTest::newRow("alac") << int(ocALAC) << texts({"None"}) << setC << QStringList() << false << true
-                              << texts({"None", "", "Original", "", "Stereo"});
-        QTest::newRow("wav") << int(ocWAV) << texts({"None"}) << setC << QStringList() << false << true
-                             << texts({"None", "", "Original", "", "Original"});
+        QTest::newRow("alac") << int(OutputCodec::Alac) << texts({"None"}) << setC << QStringList() << false
+                              << true << texts({"None", "", "Original", "", "Stereo"});
+        QTest::newRow("wav") << int(OutputCodec::Wav) << texts({"None"}) << setC << QStringList() << false
+                             << true << texts({"None", "", "Original", "", "Original"});
     }
     void listsAndDefaults() {
         QFETCH(int, codec);
@@ -75,37 +75,37 @@ private slots:
         QFETCH(bool, hasBitDepths);
         QFETCH(QStringList, shownDefaults);
 
-        const TCodec entry = BuildCodecTable().at(codec);
-        QCOMPARE(DisplayTexts(entry.FSupportedEncodingTypes), methods);
-        QCOMPARE(DisplayTexts(entry.FSupportedSampleRates), sampleRates);
-        QCOMPARE(entry.FSupportedQualities, qualities);
-        QCOMPARE(DisplayTexts(entry.FSupportedChannels), texts({"Original", "Mono", "Stereo"}));
-        QCOMPARE(entry.FSupportedBitrates,
+        const CodecCapabilities entry = buildCodecTable().at(codec);
+        QCOMPARE(displayTexts(entry.supportedEncodingTypes), methods);
+        QCOMPARE(displayTexts(entry.supportedSampleRates), sampleRates);
+        QCOMPARE(entry.supportedQualities, qualities);
+        QCOMPARE(displayTexts(entry.supportedChannels), texts({"Original", "Mono", "Stereo"}));
+        QCOMPARE(entry.supportedBitrates,
                  hasBitrates ? texts({"320", "256", "192", "160", "128", "112", "96", "80", "64", "48", "32"})
                              : QStringList());
-        QCOMPARE(DisplayTexts(entry.FSupportedBitDepths),
+        QCOMPARE(displayTexts(entry.supportedBitDepths),
                  hasBitDepths ? texts({"Original", "16", "24"}) : QStringList());
-        QCOMPARE(entry.FDefaltBitDepthIndex, 0);
+        QCOMPARE(entry.defaultBitDepthIndex, 0);
 
         const QStringList shown = {
-            DisplayTexts(entry.FSupportedEncodingTypes).value(entry.FDefaultEncodingTypeIndex),
-            entry.FSupportedBitrates.value(entry.FDefaultBitrateIndex),
-            DisplayTexts(entry.FSupportedSampleRates).value(entry.FDefaultSampleRateIndex),
-            entry.FSupportedQualities.value(entry.FDefaultQualityIndex),
-            DisplayTexts(entry.FSupportedChannels).value(entry.FDefaultChannelIndex)};
+            displayTexts(entry.supportedEncodingTypes).value(entry.defaultEncodingTypeIndex),
+            entry.supportedBitrates.value(entry.defaultBitrateIndex),
+            displayTexts(entry.supportedSampleRates).value(entry.defaultSampleRateIndex),
+            entry.supportedQualities.value(entry.defaultQualityIndex),
+            displayTexts(entry.supportedChannels).value(entry.defaultChannelIndex)};
         QCOMPARE(shown, shownDefaults);
     }
 
     void defaultPanelPositionsFollowTable() {
-        const TCodecTable table = BuildCodecTable();
-        const TCodecPanelPositions panel = DefaultPanelPositions(table);
-        QCOMPARE(panel.Format, int(ocMP3));
-        QCOMPARE(panel.Page(ocMP3).Bitrate, 4);
-        QCOMPARE(panel.Page(ocOGG).SampleRate, 3);
-        QCOMPARE(panel.Page(ocWAV).Channel, 0);
-        QCOMPARE(panel.Page(ocFLAC).BitDepth, 0);
-        QVERIFY(!panel.OggManagedBitrate);
-        QVERIFY(!panel.OpusVbr);
+        const CodecTable table = buildCodecTable();
+        const CodecPanelPositions panel = defaultPanelPositions(table);
+        QCOMPARE(panel.format, int(OutputCodec::Mp3));
+        QCOMPARE(panel.page(OutputCodec::Mp3).bitrate, 4);
+        QCOMPARE(panel.page(OutputCodec::Ogg).sampleRate, 3);
+        QCOMPARE(panel.page(OutputCodec::Wav).channel, 0);
+        QCOMPARE(panel.page(OutputCodec::Flac).bitDepth, 0);
+        QVERIFY(!panel.oggManagedBitrate);
+        QVERIFY(!panel.opusVbr);
     }
 };
 

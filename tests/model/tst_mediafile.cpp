@@ -18,39 +18,39 @@ private slots:
 };
 
 void TestMediaFile::selectedAudioStream() {
-    TMediaFile file;
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, file.GetSelectedAudioStream());
-    TAudioStream first;
-    first.StreamIndex = 1;
-    TAudioStream second;
-    second.StreamIndex = 3;
-    file.AudioStreams << first << second;
-    QCOMPARE(file.GetSelectedAudioStream().StreamIndex, 1);
-    file.SelectedAudioStream = 1;
-    QCOMPARE(file.GetSelectedAudioStream().StreamIndex, 3);
-    file.SelectedAudioStream = 2;
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, file.GetSelectedAudioStream());
-    file.SelectedAudioStream = -1;
-    QVERIFY_THROWS_EXCEPTION(std::out_of_range, file.GetSelectedAudioStream());
+    MediaFile file;
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, file.selectedAudioStream());
+    AudioStream first;
+    first.streamIndex = 1;
+    AudioStream second;
+    second.streamIndex = 3;
+    file.audioStreams << first << second;
+    QCOMPARE(file.selectedAudioStream().streamIndex, 1);
+    file.selectedStreamIndex = 1;
+    QCOMPARE(file.selectedAudioStream().streamIndex, 3);
+    file.selectedStreamIndex = 2;
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, file.selectedAudioStream());
+    file.selectedStreamIndex = -1;
+    QVERIFY_THROWS_EXCEPTION(std::out_of_range, file.selectedAudioStream());
 }
 
 void TestMediaFile::selectedArtwork() {
-    TMediaFile file;
-    QCOMPARE(file.GetSelectedArtworkStream(), nullptr);
-    TArtwork first;
-    first.TempFilePath = QStringLiteral("/tmp/first.jpg");
-    TArtwork second;
-    second.TempFilePath = QStringLiteral("/tmp/second.jpg");
-    file.ArtworkStreams << first << second;
+    MediaFile file;
+    QCOMPARE(file.selectedCoverArt(), nullptr);
+    CoverArt first;
+    first.tempFilePath = QStringLiteral("/tmp/first.jpg");
+    CoverArt second;
+    second.tempFilePath = QStringLiteral("/tmp/second.jpg");
+    file.coverArtStreams << first << second;
     // Only the first picture is ever used.
-    QVERIFY(file.GetSelectedArtworkStream());
-    QCOMPARE(file.GetSelectedArtworkStream()->TempFilePath, first.TempFilePath);
+    QVERIFY(file.selectedCoverArt());
+    QCOMPARE(file.selectedCoverArt()->tempFilePath, first.tempFilePath);
 }
 
 void TestMediaFile::deleteCoverArtTempFiles() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    ConfigureProgramLog(dir.filePath(QStringLiteral("log")));
+    configureProgramLog(dir.filePath(QStringLiteral("log")));
     const QString present = dir.filePath(QStringLiteral("a.jpg"));
     const QString alreadyGone = dir.filePath(QStringLiteral("gone.jpg"));
     // A folder where a picture should be cannot be removed as a file: the failure
@@ -62,26 +62,26 @@ void TestMediaFile::deleteCoverArtTempFiles() {
     QVERIFY(QFile(undeletable + QStringLiteral("/inside")).open(QIODevice::WriteOnly));
     QVERIFY(QFile(last).open(QIODevice::WriteOnly));
 
-    TMediaFile file;
+    MediaFile file;
     for (const QString& path : {present, alreadyGone, undeletable, last}) {
-        TArtwork artwork;
-        artwork.TempFilePath = path;
-        file.ArtworkStreams << artwork;
+        CoverArt artwork;
+        artwork.tempFilePath = path;
+        file.coverArtStreams << artwork;
     }
-    file.DeleteCoverArtTempFiles();
+    file.deleteCoverArtTempFiles();
     QVERIFY(!QFile::exists(present));
     QVERIFY(!QFile::exists(last));
     QVERIFY(QFileInfo(undeletable).isDir());
-    QCOMPARE(file.ArtworkStreams.size(), 4); // the records stay
+    QCOMPARE(file.coverArtStreams.size(), 4); // the records stay
 
-    QFile log(ProgramLogFilePath());
+    QFile log(programLogFilePath());
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(log.readAll());
     QCOMPARE(text.count(QLatin1String("|exception|DeleteCoverArtTempFiles|")), 1);
 
     // Without pictures nothing happens.
-    TMediaFile empty;
-    empty.DeleteCoverArtTempFiles();
+    MediaFile empty;
+    empty.deleteCoverArtTempFiles();
 }
 
 QTEST_GUILESS_MAIN(TestMediaFile)

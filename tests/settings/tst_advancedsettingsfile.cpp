@@ -9,24 +9,24 @@
 class TestAdvancedSettings : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir FDir;
-    QString path(const QString& name) const { return FDir.filePath(name); }
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
 
 private slots:
     void missingFileGivesDefaults() {
-        const TAdvancedSettings settings = LoadAdvancedSettings(path(QStringLiteral("none/advanced.ini")));
-        QVERIFY(settings.CustomFFmpegParams.isEmpty());
-        QCOMPARE(GetOutputExtension(ocAAC, settings.AacExtensionIndex), QStringLiteral(".m4a"));
+        const AdvancedSettings settings = loadAdvancedSettings(path(QStringLiteral("none/advanced.ini")));
+        QVERIFY(settings.customFFmpegParams.isEmpty());
+        QCOMPARE(outputExtension(OutputCodec::Aac, settings.aacExtensionIndex), QStringLiteral(".m4a"));
     }
 
     void roundTrip() {
         const QString file = path(QStringLiteral("advanced.ini"));
-        const TAdvancedSettings settings{QStringLiteral("-af \"volume=2\" -metadata comment=%FILENAME%"), 2};
-        QVERIFY(SaveAdvancedSettings(file, settings));
-        const TAdvancedSettings loaded = LoadAdvancedSettings(file);
+        const AdvancedSettings settings{QStringLiteral("-af \"volume=2\" -metadata comment=%FILENAME%"), 2};
+        QVERIFY(saveAdvancedSettings(file, settings));
+        const AdvancedSettings loaded = loadAdvancedSettings(file);
         QCOMPARE(loaded, settings);
-        QCOMPARE(GetOutputExtension(ocAAC, loaded.AacExtensionIndex), QStringLiteral(".m4b"));
-        QCOMPARE(GetOutputExtension(ocALAC, loaded.AacExtensionIndex), QStringLiteral(".m4a"));
+        QCOMPARE(outputExtension(OutputCodec::Aac, loaded.aacExtensionIndex), QStringLiteral(".m4b"));
+        QCOMPARE(outputExtension(OutputCodec::Alac, loaded.aacExtensionIndex), QStringLiteral(".m4a"));
     }
 
     void lineBreaksAreJoined_data() {
@@ -42,10 +42,10 @@ private slots:
     void lineBreaksAreJoined() {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        QCOMPARE(JoinCustomParamLines(typed), stored);
+        QCOMPARE(joinCustomParamLines(typed), stored);
         const QString file = path(QStringLiteral("lines.ini"));
-        QVERIFY(SaveAdvancedSettings(file, {typed, 0}));
-        QCOMPARE(LoadAdvancedSettings(file).CustomFFmpegParams, stored);
+        QVERIFY(saveAdvancedSettings(file, {typed, 0}));
+        QCOMPARE(loadAdvancedSettings(file).customFFmpegParams, stored);
     }
 
     void extensionIndex_data() {
@@ -62,17 +62,17 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, extension);
         const QString file = path(QStringLiteral("ext.ini"));
-        QVERIFY(TestSupport::WriteFile(file, "[AAC]\nEXT=" + stored + "\n[General]\nCustomParams=-vn\n"));
-        const TAdvancedSettings settings = LoadAdvancedSettings(file);
-        QCOMPARE(settings.AacExtensionIndex, index);
-        QCOMPARE(GetOutputExtension(ocAAC, settings.AacExtensionIndex), extension);
-        QCOMPARE(settings.CustomFFmpegParams, QStringLiteral("-vn"));
+        QVERIFY(TestSupport::writeFile(file, "[AAC]\nEXT=" + stored + "\n[General]\nCustomParams=-vn\n"));
+        const AdvancedSettings settings = loadAdvancedSettings(file);
+        QCOMPARE(settings.aacExtensionIndex, index);
+        QCOMPARE(outputExtension(OutputCodec::Aac, settings.aacExtensionIndex), extension);
+        QCOMPARE(settings.customFFmpegParams, QStringLiteral("-vn"));
     }
 
     void saveKeepsOtherKeys() {
         const QString file = path(QStringLiteral("keep.ini"));
-        QVERIFY(TestSupport::WriteFile(file, "[general]\ncustomparams=old\nother=kept\n[extra]\nx=1\n"));
-        QVERIFY(SaveAdvancedSettings(file, {QString(), 0}));
+        QVERIFY(TestSupport::writeFile(file, "[general]\ncustomparams=old\nother=kept\n[extra]\nx=1\n"));
+        QVERIFY(saveAdvancedSettings(file, {QString(), 0}));
         QFile read(file);
         QVERIFY(read.open(QIODevice::ReadOnly));
         const QByteArray text = read.readAll();

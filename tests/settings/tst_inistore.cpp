@@ -22,10 +22,10 @@ QString payloadFor(int generation) {
 // Child: saves ever newer generations of a large file until it is killed.
 int saveForever(const QString& path) {
     for (int generation = 1;; ++generation) {
-        TIniStore store(path);
-        store.WriteInteger(QStringLiteral("Save"), QStringLiteral("Generation"), generation);
-        store.WriteString(QStringLiteral("Save"), QStringLiteral("Payload"), payloadFor(generation));
-        if (!store.Save())
+        IniStore store(path);
+        store.writeInteger(QStringLiteral("Save"), QStringLiteral("Generation"), generation);
+        store.writeString(QStringLiteral("Save"), QStringLiteral("Payload"), payloadFor(generation));
+        if (!store.save())
             return 1;
         std::printf("%d\n", generation);
         std::fflush(stdout);
@@ -36,11 +36,11 @@ int saveForever(const QString& path) {
 int saveWithoutPermission(const QString& path, const QString& logFolder) {
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
         return 3;
-    ConfigureProgramLog(logFolder);
-    TIniStore store(path);
-    store.WriteString(QStringLiteral("General"), QStringLiteral("OutputFolder"),
+    configureProgramLog(logFolder);
+    IniStore store(path);
+    store.writeString(QStringLiteral("General"), QStringLiteral("OutputFolder"),
                       QStringLiteral("/elsewhere"));
-    return store.Save() ? 1 : 0;
+    return store.save() ? 1 : 0;
 }
 
 } // namespace
@@ -48,28 +48,28 @@ int saveWithoutPermission(const QString& path, const QString& logFolder) {
 class TestIniStore : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir FDir;
-    QString path(const QString& name) const { return FDir.filePath(name); }
-    QString logText() const { return QString::fromUtf8(TestSupport::ReadFile(ProgramLogFilePath())); }
+    QTemporaryDir m_dir;
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+    QString logText() const { return QString::fromUtf8(TestSupport::readFile(programLogFilePath())); }
 
 private slots:
     void initTestCase() {
-        QVERIFY(FDir.isValid());
-        ConfigureProgramLog(FDir.filePath(QStringLiteral("log")));
+        QVERIFY(m_dir.isValid());
+        configureProgramLog(m_dir.filePath(QStringLiteral("log")));
     }
 
     void namesIgnoreCase() {
         const QString file = path(QStringLiteral("case.ini"));
-        QVERIFY(TestSupport::WriteFile(file, "[GENERAL]\nOUTPUTFOLDER=/home/u/Out\n[encode]\ncpu=3\n"));
-        TIniStore store(file);
-        QCOMPARE(store.ReadString(QStringLiteral("General"), QStringLiteral("OutputFolder")),
+        QVERIFY(TestSupport::writeFile(file, "[GENERAL]\nOUTPUTFOLDER=/home/u/Out\n[encode]\ncpu=3\n"));
+        IniStore store(file);
+        QCOMPARE(store.readString(QStringLiteral("General"), QStringLiteral("OutputFolder")),
                  QStringLiteral("/home/u/Out"));
-        QCOMPARE(store.ReadInteger(QStringLiteral("Encode"), QStringLiteral("CPU"), 0), 3);
+        QCOMPARE(store.readInteger(QStringLiteral("Encode"), QStringLiteral("CPU"), 0), 3);
 
         // Writing under the other spelling replaces the key instead of adding a second one.
-        store.WriteInteger(QStringLiteral("Encode"), QStringLiteral("CPU"), 5);
-        QVERIFY(store.Save());
-        const QByteArray written = TestSupport::ReadFile(file);
+        store.writeInteger(QStringLiteral("Encode"), QStringLiteral("CPU"), 5);
+        QVERIFY(store.save());
+        const QByteArray written = TestSupport::readFile(file);
         QCOMPARE(written.count("cpu="), 1);
         QCOMPARE(written.count("CPU="), 0);
         QVERIFY(written.contains("cpu=5"));
@@ -92,10 +92,10 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(int, expected);
         const QString file = path(QStringLiteral("int.ini"));
-        QVERIFY(TestSupport::WriteFile(file, "[s]\nk=" + stored + "\n"));
-        TIniStore store(file);
-        QCOMPARE(store.ReadInteger(QStringLiteral("s"), QStringLiteral("k"), 99), expected);
-        QCOMPARE(store.ReadInteger(QStringLiteral("s"), QStringLiteral("missing"), 99), 99);
+        QVERIFY(TestSupport::writeFile(file, "[s]\nk=" + stored + "\n"));
+        IniStore store(file);
+        QCOMPARE(store.readInteger(QStringLiteral("s"), QStringLiteral("k"), 99), expected);
+        QCOMPARE(store.readInteger(QStringLiteral("s"), QStringLiteral("missing"), 99), 99);
     }
 
     void booleans_data() {
@@ -115,9 +115,9 @@ private slots:
         QFETCH(bool, defaultValue);
         QFETCH(bool, expected);
         const QString file = path(QStringLiteral("bool.ini"));
-        QVERIFY(TestSupport::WriteFile(file, "[s]\nk=" + stored + "\n"));
-        TIniStore store(file);
-        QCOMPARE(store.ReadBool(QStringLiteral("s"), QStringLiteral("k"), defaultValue), expected);
+        QVERIFY(TestSupport::writeFile(file, "[s]\nk=" + stored + "\n"));
+        IniStore store(file);
+        QCOMPARE(store.readBool(QStringLiteral("s"), QStringLiteral("k"), defaultValue), expected);
     }
 
     void textsRoundTrip_data() {
@@ -134,47 +134,47 @@ private slots:
         const QString file = path(QStringLiteral("text.ini"));
         QFile::remove(file);
         {
-            TIniStore store(file);
-            store.WriteString(QStringLiteral("General"), QStringLiteral("OutputFolder"), value);
-            store.WriteInteger(QStringLiteral("General"), QStringLiteral("After"), 4);
-            QVERIFY(store.Save());
+            IniStore store(file);
+            store.writeString(QStringLiteral("General"), QStringLiteral("OutputFolder"), value);
+            store.writeInteger(QStringLiteral("General"), QStringLiteral("After"), 4);
+            QVERIFY(store.save());
         }
-        TIniStore reread(file);
+        IniStore reread(file);
         QCOMPARE(
-            reread.ReadString(QStringLiteral("General"), QStringLiteral("OutputFolder"), QStringLiteral("x")),
+            reread.readString(QStringLiteral("General"), QStringLiteral("OutputFolder"), QStringLiteral("x")),
             value);
-        QCOMPARE(reread.ReadInteger(QStringLiteral("General"), QStringLiteral("After"), 0), 4);
+        QCOMPARE(reread.readInteger(QStringLiteral("General"), QStringLiteral("After"), 0), 4);
     }
 
     void latin1FileKeepsItsCharacters() {
         const QString file = path(QStringLiteral("latin1.ini"));
-        QVERIFY(TestSupport::WriteFile(file, QByteArray("[General]\nOutputFolder=/home/M\xFCller\n")));
-        TIniStore store(file);
-        QCOMPARE(store.ReadString(QStringLiteral("General"), QStringLiteral("OutputFolder")),
+        QVERIFY(TestSupport::writeFile(file, QByteArray("[General]\nOutputFolder=/home/M\xFCller\n")));
+        IniStore store(file);
+        QCOMPARE(store.readString(QStringLiteral("General"), QStringLiteral("OutputFolder")),
                  QStringLiteral("/home/Müller"));
     }
 
     void writeKeepsEverythingElse() {
         const QString file = path(QStringLiteral("keep.ini"));
-        QVERIFY(TestSupport::WriteFile(
+        QVERIFY(TestSupport::writeFile(
             file, "; comment kept\n[General]\nLastOpened=/music\nVolume=80\n[Other]\nx=1\n"));
-        TIniStore first(file);
-        TIniStore second(file);
-        first.WriteInteger(QStringLiteral("general"), QStringLiteral("volume"), 10);
-        QVERIFY(first.Save());
+        IniStore first(file);
+        IniStore second(file);
+        first.writeInteger(QStringLiteral("general"), QStringLiteral("volume"), 10);
+        QVERIFY(first.save());
         // A store made before that save must not undo it when it writes its own key.
-        second.WriteString(QStringLiteral("Update"), QStringLiteral("Active"), QStringLiteral("0"));
-        QVERIFY(second.Save());
+        second.writeString(QStringLiteral("Update"), QStringLiteral("Active"), QStringLiteral("0"));
+        QVERIFY(second.save());
 
-        TIniStore reread(file);
-        QCOMPARE(reread.ReadInteger(QStringLiteral("General"), QStringLiteral("Volume"), 0), 10);
-        QCOMPARE(reread.ReadString(QStringLiteral("General"), QStringLiteral("LastOpened")),
+        IniStore reread(file);
+        QCOMPARE(reread.readInteger(QStringLiteral("General"), QStringLiteral("Volume"), 0), 10);
+        QCOMPARE(reread.readString(QStringLiteral("General"), QStringLiteral("LastOpened")),
                  QStringLiteral("/music"));
-        QCOMPARE(reread.ReadInteger(QStringLiteral("Other"), QStringLiteral("x"), 0), 1);
-        QCOMPARE(reread.ReadBool(QStringLiteral("Update"), QStringLiteral("Active"), true), false);
-        QVERIFY(TestSupport::ReadFile(file).contains("; comment kept"));
-        QVERIFY(TestSupport::ReadFile(file).contains("Volume=10\n"));
-        QCOMPARE(second.ReadInteger(QStringLiteral("General"), QStringLiteral("Volume"), 0), 10);
+        QCOMPARE(reread.readInteger(QStringLiteral("Other"), QStringLiteral("x"), 0), 1);
+        QCOMPARE(reread.readBool(QStringLiteral("Update"), QStringLiteral("Active"), true), false);
+        QVERIFY(TestSupport::readFile(file).contains("; comment kept"));
+        QVERIFY(TestSupport::readFile(file).contains("Volume=10\n"));
+        QCOMPARE(second.readInteger(QStringLiteral("General"), QStringLiteral("Volume"), 0), 10);
     }
 
     void badFilesReadAsDefaults_data() {
@@ -199,34 +199,34 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(int, volume);
         const QString file = path(QStringLiteral("bad.ini"));
-        QVERIFY(TestSupport::WriteFile(file, content));
-        TIniStore store(file);
-        QCOMPARE(store.ReadInteger(QStringLiteral("General"), QStringLiteral("Volume"), 75), volume);
+        QVERIFY(TestSupport::writeFile(file, content));
+        IniStore store(file);
+        QCOMPARE(store.readInteger(QStringLiteral("General"), QStringLiteral("Volume"), 75), volume);
         QCOMPARE(
-            store.ReadString(QStringLiteral("General"), QStringLiteral("LastOpened"), QStringLiteral("d")),
+            store.readString(QStringLiteral("General"), QStringLiteral("LastOpened"), QStringLiteral("d")),
             QStringLiteral("d"));
         // And the file can still be written.
-        store.WriteInteger(QStringLiteral("General"), QStringLiteral("Volume"), 5);
-        QVERIFY(store.Save());
-        QCOMPARE(TIniStore(file).ReadInteger(QStringLiteral("General"), QStringLiteral("Volume"), 75), 5);
+        store.writeInteger(QStringLiteral("General"), QStringLiteral("Volume"), 5);
+        QVERIFY(store.save());
+        QCOMPARE(IniStore(file).readInteger(QStringLiteral("General"), QStringLiteral("Volume"), 75), 5);
     }
 
     void duplicateKeysAndSections() {
         const QString file = path(QStringLiteral("dup.ini"));
-        QVERIFY(TestSupport::WriteFile(
+        QVERIFY(TestSupport::writeFile(
             file, "[General]\nVolume=1\nVolume=2\n[x]\ny=1\n[general]\nVolume=3\nOther=4\n"));
-        TIniStore store(file);
-        QCOMPARE(store.ReadInteger(QStringLiteral("General"), QStringLiteral("Volume"), 0), 3);
-        QCOMPARE(store.ReadInteger(QStringLiteral("General"), QStringLiteral("Other"), 0), 4);
+        IniStore store(file);
+        QCOMPARE(store.readInteger(QStringLiteral("General"), QStringLiteral("Volume"), 0), 3);
+        QCOMPARE(store.readInteger(QStringLiteral("General"), QStringLiteral("Other"), 0), 4);
     }
 
     void folderThatCannotBeMade() {
         const QString blocker = path(QStringLiteral("blocker"));
-        QVERIFY(TestSupport::WriteFile(blocker, "a file, not a folder"));
-        TIniStore store(blocker + QStringLiteral("/VelmoAudio/settings.ini"));
-        store.WriteInteger(QStringLiteral("General"), QStringLiteral("Volume"), 5);
+        QVERIFY(TestSupport::writeFile(blocker, "a file, not a folder"));
+        IniStore store(blocker + QStringLiteral("/VelmoAudio/settings.ini"));
+        store.writeInteger(QStringLiteral("General"), QStringLiteral("Volume"), 5);
         QString error;
-        QVERIFY(!store.Save(&error));
+        QVERIFY(!store.save(&error));
         QVERIFY(!error.isEmpty());
         QVERIFY(logText().contains(QStringLiteral("Unable to save ") + blocker));
     }
@@ -239,7 +239,7 @@ private slots:
         QVERIFY(QDir().mkpath(dataFolder) && QDir().mkpath(logFolder));
         const QString file = dataFolder + QStringLiteral("/settings.ini");
         const QByteArray before = "[General]\nOutputFolder=/kept\nVolume=80\n";
-        QVERIFY(TestSupport::WriteFile(file, before));
+        QVERIFY(TestSupport::writeFile(file, before));
         const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ExeOwner |
                               QFile::ExeGroup | QFile::ExeOther;
         QVERIFY(QFile::setPermissions(root.path(), readable | QFile::WriteOwner));
@@ -251,10 +251,10 @@ private slots:
                               {QStringLiteral("--save-without-permission"), file, logFolder});
         QFile::setPermissions(dataFolder, readable | QFile::WriteOwner);
         QCOMPARE(exitCode, 0);
-        QCOMPARE(TestSupport::ReadFile(file), before);
+        QCOMPARE(TestSupport::readFile(file), before);
         const QStringList logs = QDir(logFolder).entryList(QDir::Files);
         QCOMPARE(logs.size(), 1);
-        QVERIFY(TestSupport::ReadFile(QDir(logFolder).filePath(logs.first())).contains("Unable to save"));
+        QVERIFY(TestSupport::readFile(QDir(logFolder).filePath(logs.first())).contains("Unable to save"));
     }
 
     void killedSaveLeavesACompleteFile() {
@@ -271,10 +271,10 @@ private slots:
         child.kill();
         QVERIFY(child.waitForFinished());
 
-        TIniStore store(file);
-        const int generation = store.ReadInteger(QStringLiteral("Save"), QStringLiteral("Generation"), 0);
+        IniStore store(file);
+        const int generation = store.readInteger(QStringLiteral("Save"), QStringLiteral("Generation"), 0);
         QVERIFY(generation >= 2);
-        QCOMPARE(store.ReadString(QStringLiteral("Save"), QStringLiteral("Payload")), payloadFor(generation));
+        QCOMPARE(store.readString(QStringLiteral("Save"), QStringLiteral("Payload")), payloadFor(generation));
     }
 };
 

@@ -1,7 +1,7 @@
 #include "base/Log.h"
 #include "model/EncodingProfileBuilder.h"
 #include "settings/IniStore.h"
-#include "settings/ProfileManager.h"
+#include "settings/PresetManager.h"
 
 #include "TestSupport.h"
 
@@ -9,21 +9,21 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(TCodecPagePositions)
+Q_DECLARE_METATYPE(CodecPagePositions)
 
 namespace {
 
-QStringList titles(const QList<TProfile>& profiles) {
+QStringList titles(const QList<Preset>& profiles) {
     QStringList list;
-    for (const TProfile& profile : profiles)
-        list.append(profile.FTitle);
+    for (const Preset& profile : profiles)
+        list.append(profile.title);
     return list;
 }
 
 // A panel where every list of every page is without a selection.
-TCodecPanelPositions emptyPanel() {
-    TCodecPanelPositions panel;
-    for (TCodecPagePositions& page : panel.Pages)
+CodecPanelPositions emptyPanel() {
+    CodecPanelPositions panel;
+    for (CodecPagePositions& page : panel.pages)
         page = {-1, -1, -1, -1, -1, -1};
     return panel;
 }
@@ -33,262 +33,266 @@ TCodecPanelPositions emptyPanel() {
 class TestPresets : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir FDir;
-    TCodecTable FTable = BuildCodecTable();
-    QString FBuiltIn;
-    QString FUser;
+    QTemporaryDir m_dir;
+    CodecTable m_table = buildCodecTable();
+    QString m_builtIn;
+    QString m_user;
 
-    QString logText() const { return QString::fromUtf8(TestSupport::ReadFile(ProgramLogFilePath())); }
-    TProfile presetFile(TOutputCodec codec, const QString& title) {
-        TProfile profile;
-        profile.FCodecId = codec;
-        profile.FTitle = title;
+    QString logText() const { return QString::fromUtf8(TestSupport::readFile(programLogFilePath())); }
+    Preset presetFile(OutputCodec codec, const QString& title) {
+        Preset profile;
+        profile.codecId = codec;
+        profile.title = title;
         return profile;
     }
 
 private slots:
     void initTestCase() {
-        QVERIFY(FDir.isValid());
-        ConfigureProgramLog(FDir.filePath(QStringLiteral("log")));
+        QVERIFY(m_dir.isValid());
+        configureProgramLog(m_dir.filePath(QStringLiteral("log")));
     }
 
     void init() {
         // Fresh folders for every test: the user list decides what is listed.
         static int round = 0;
         ++round;
-        FBuiltIn = FDir.filePath(QStringLiteral("builtin%1").arg(round));
-        FUser = FDir.filePath(QStringLiteral("user%1").arg(round));
-        QVERIFY(QDir().mkpath(FBuiltIn) && QDir().mkpath(FUser));
+        m_builtIn = m_dir.filePath(QStringLiteral("builtin%1").arg(round));
+        m_user = m_dir.filePath(QStringLiteral("user%1").arg(round));
+        QVERIFY(QDir().mkpath(m_builtIn) && QDir().mkpath(m_user));
     }
 
     void panelToPresetAndBack_data() {
         QTest::addColumn<int>("format");
-        QTest::addColumn<TCodecPagePositions>("page");
+        QTest::addColumn<CodecPagePositions>("page");
         QTest::addColumn<bool>("managed");
         QTest::addColumn<bool>("vbr");
         QTest::newRow("mp3 quality 44100 mono")
-            << int(ocMP3) << TCodecPagePositions{1, 3, 0, 2, 1, 0} << false << false;
+            << int(OutputCodec::Mp3) << CodecPagePositions{1, 3, 0, 2, 1, 0} << false << false;
         QTest::newRow("aac cbr 8000")
-            << int(ocAAC) << TCodecPagePositions{0, 10, 21, 7, 2, 0} << false << false;
-        QTest::newRow("ogg managed") << int(ocOGG) << TCodecPagePositions{0, 2, 5, 3, 0, 0} << true << false;
-        QTest::newRow("opus vbr") << int(ocOPUS) << TCodecPagePositions{0, 4, 0, 1, 2, 0} << false << true;
-        QTest::newRow("wma") << int(ocWMA) << TCodecPagePositions{0, 1, 0, 6, 1, 0} << false << false;
-        QTest::newRow("flac 24 bit 96000")
-            << int(ocFLAC) << TCodecPagePositions{0, 0, 8, 1, 2, 2} << false << false;
-        QTest::newRow("alac 16 bit") << int(ocALAC) << TCodecPagePositions{0, 0, 0, 8, 1, 1} << false
+            << int(OutputCodec::Aac) << CodecPagePositions{0, 10, 21, 7, 2, 0} << false << false;
+        QTest::newRow("ogg managed") << int(OutputCodec::Ogg) << CodecPagePositions{0, 2, 5, 3, 0, 0} << true
                                      << false;
+        QTest::newRow("opus vbr") << int(OutputCodec::Opus) << CodecPagePositions{0, 4, 0, 1, 2, 0} << false
+                                  << true;
+        QTest::newRow("wma") << int(OutputCodec::Wma) << CodecPagePositions{0, 1, 0, 6, 1, 0} << false
+                             << false;
+        QTest::newRow("flac 24 bit 96000")
+            << int(OutputCodec::Flac) << CodecPagePositions{0, 0, 8, 1, 2, 2} << false << false;
+        QTest::newRow("alac 16 bit") << int(OutputCodec::Alac) << CodecPagePositions{0, 0, 0, 8, 1, 1}
+                                     << false << false;
         QTest::newRow("wav original")
-            << int(ocWAV) << TCodecPagePositions{0, 0, 0, 0, 0, 0} << false << false;
+            << int(OutputCodec::Wav) << CodecPagePositions{0, 0, 0, 0, 0, 0} << false << false;
     }
     void panelToPresetAndBack() {
         QFETCH(int, format);
-        QFETCH(TCodecPagePositions, page);
+        QFETCH(CodecPagePositions, page);
         QFETCH(bool, managed);
         QFETCH(bool, vbr);
-        const auto codec = TOutputCodec(format);
-        TCodecPanelPositions panel = DefaultPanelPositions(FTable);
-        panel.Format = format;
-        panel.Page(codec) = page;
-        panel.OggManagedBitrate = managed;
-        panel.OpusVbr = vbr;
+        const auto codec = OutputCodec(format);
+        CodecPanelPositions panel = defaultPanelPositions(m_table);
+        panel.format = format;
+        panel.page(codec) = page;
+        panel.oggManagedBitrate = managed;
+        panel.opusVbr = vbr;
 
         QString error;
-        const auto preset = PresetFromPanel(FTable, panel, QStringLiteral("x"), &error);
+        const auto preset = presetFromPanel(m_table, panel, QStringLiteral("x"), &error);
         QVERIFY2(preset, qPrintable(error));
-        QVERIFY(preset->FUserProfile);
+        QVERIFY(preset->userPreset);
 
         // Through a file, as a restart would do.
-        TProfileManager manager(FBuiltIn, FUser);
-        const QString written = manager.WriteProfileToFile(*preset, FUser + QStringLiteral("/x.prf"),
+        PresetManager manager(m_builtIn, m_user);
+        const QString written = manager.writeProfileToFile(*preset, m_user + QStringLiteral("/x.prf"),
                                                            QStringLiteral("x"), &error);
         QVERIFY2(!written.isEmpty(), qPrintable(error));
-        const auto reread = TProfileManager::ReadProfileFromFile(written, true);
+        const auto reread = PresetManager::readPresetFromFile(written, true);
         QVERIFY(reread);
         QCOMPARE(*reread, *preset);
 
-        TCodecPanelPositions other = DefaultPanelPositions(FTable);
-        other.Format = codec == ocMP3 ? ocWAV : ocMP3;
-        const TCodecPanelPositions applied = ApplyPreset(FTable, *reread, other);
-        QCOMPARE(applied.Format, format);
+        CodecPanelPositions other = defaultPanelPositions(m_table);
+        other.format = ordinal(OutputCodec(codec) == OutputCodec::Mp3 ? OutputCodec::Wav : OutputCodec::Mp3);
+        const CodecPanelPositions applied = applyPreset(m_table, *reread, other);
+        QCOMPARE(applied.format, format);
         // The page's meaningful lists come back; lists the format lacks keep what they had.
-        const TEncodingProfile expected = CreateEncodingProfile(FTable, panel);
-        const TEncodingProfile actual = CreateEncodingProfile(FTable, applied);
-        QCOMPARE(actual.FEncodeType, expected.FEncodeType);
-        QCOMPARE(actual.FBitrate, expected.FBitrate);
-        QCOMPARE(actual.FQuality, expected.FQuality);
-        QCOMPARE(actual.FCompression, expected.FCompression);
-        QCOMPARE(actual.FSampleRate, expected.FSampleRate);
-        QCOMPARE(actual.FChannel, expected.FChannel);
-        QCOMPARE(actual.FBitDepth, expected.FBitDepth);
-        QCOMPARE(actual.FOggManagedBitrateMode, expected.FOggManagedBitrateMode);
+        const EncodingProfile expected = createEncodingProfile(m_table, panel);
+        const EncodingProfile actual = createEncodingProfile(m_table, applied);
+        QCOMPARE(actual.encodeType, expected.encodeType);
+        QCOMPARE(actual.bitrate, expected.bitrate);
+        QCOMPARE(actual.quality, expected.quality);
+        QCOMPARE(actual.compression, expected.compression);
+        QCOMPARE(actual.sampleRate, expected.sampleRate);
+        QCOMPARE(actual.channel, expected.channel);
+        QCOMPARE(actual.bitDepth, expected.bitDepth);
+        QCOMPARE(actual.oggManagedBitrateMode, expected.oggManagedBitrateMode);
     }
 
     void storedValuesAreEnumerationValues() {
-        TCodecPanelPositions panel = DefaultPanelPositions(FTable);
-        panel.Page(ocMP3).SampleRate = 2; // 44100 in the MP3 list
-        const auto mp3 = PresetFromPanel(FTable, panel, QStringLiteral("mp3"));
+        CodecPanelPositions panel = defaultPanelPositions(m_table);
+        panel.page(OutputCodec::Mp3).sampleRate = 2; // 44100 in the MP3 list
+        const auto mp3 = presetFromPanel(m_table, panel, QStringLiteral("mp3"));
         QVERIFY(mp3);
-        panel.Format = ocFLAC;
-        panel.Page(ocFLAC).BitDepth = 2;
-        const auto flac = PresetFromPanel(FTable, panel, QStringLiteral("flac"));
+        panel.format = ordinal(OutputCodec::Flac);
+        panel.page(OutputCodec::Flac).bitDepth = 2;
+        const auto flac = presetFromPanel(m_table, panel, QStringLiteral("flac"));
         QVERIFY(flac);
 
-        TProfileManager manager(FBuiltIn, FUser);
+        PresetManager manager(m_builtIn, m_user);
         const QString mp3Path =
-            manager.WriteProfileToFile(*mp3, FUser + QStringLiteral("/mp3.prf"), mp3->FTitle);
+            manager.writeProfileToFile(*mp3, m_user + QStringLiteral("/mp3.prf"), mp3->title);
         const QString flacPath =
-            manager.WriteProfileToFile(*flac, FUser + QStringLiteral("/flac.prf"), flac->FTitle);
-        QCOMPARE(TIniStore(mp3Path).ReadInteger(QStringLiteral("SampleRate"), QStringLiteral("Index"), -1),
-                 3);
-        QCOMPARE(TIniStore(flacPath).ReadInteger(QStringLiteral("BitDepth"), QStringLiteral("Index"), -1), 2);
+            manager.writeProfileToFile(*flac, m_user + QStringLiteral("/flac.prf"), flac->title);
+        QCOMPARE(IniStore(mp3Path).readInteger(QStringLiteral("SampleRate"), QStringLiteral("Index"), -1), 3);
+        QCOMPARE(IniStore(flacPath).readInteger(QStringLiteral("BitDepth"), QStringLiteral("Index"), -1), 2);
 
-        const TCodecPanelPositions start = DefaultPanelPositions(FTable);
-        const auto mp3Read = TProfileManager::ReadProfileFromFile(mp3Path, true);
-        QCOMPARE(ApplyPreset(FTable, *mp3Read, start).Page(ocMP3).SampleRate, 2);
-        const auto flacRead = TProfileManager::ReadProfileFromFile(flacPath, true);
-        const TCodecPanelPositions applied = ApplyPreset(FTable, *flacRead, start);
-        QCOMPARE(DisplayTexts(FTable[ocFLAC].FSupportedBitDepths).value(applied.Page(ocFLAC).BitDepth),
+        const CodecPanelPositions start = defaultPanelPositions(m_table);
+        const auto mp3Read = PresetManager::readPresetFromFile(mp3Path, true);
+        QCOMPARE(applyPreset(m_table, *mp3Read, start).page(OutputCodec::Mp3).sampleRate, 2);
+        const auto flacRead = PresetManager::readPresetFromFile(flacPath, true);
+        const CodecPanelPositions applied = applyPreset(m_table, *flacRead, start);
+        QCOMPARE(displayTexts(m_table[ordinal(OutputCodec::Flac)].supportedBitDepths)
+                     .value(applied.page(OutputCodec::Flac).bitDepth),
                  QStringLiteral("24"));
     }
 
     void valuesOutsideTheFormatsListsLeaveThePanel() {
-        TProfile preset = presetFile(ocMP3, QStringLiteral("odd"));
-        preset.FSampleRate = sr96000; // MP3 offers no 96000
-        preset.FEncodingType = etCompression;
-        preset.FBitrateIndex = 11;
-        preset.FQualityIndex = -1;
-        preset.FChannel = ch4_1;
-        const TCodecPanelPositions start = DefaultPanelPositions(FTable);
-        QCOMPARE(ApplyPreset(FTable, preset, start).Page(ocMP3), start.Page(ocMP3));
+        Preset preset = presetFile(OutputCodec::Mp3, QStringLiteral("odd"));
+        preset.sampleRate = SampleRate::Hz96000; // MP3 offers no 96000
+        preset.encodingType = EncodeType::Compression;
+        preset.bitrateIndex = 11;
+        preset.qualityIndex = -1;
+        preset.channel = ChannelType::FourPointOne;
+        const CodecPanelPositions start = defaultPanelPositions(m_table);
+        QCOMPARE(applyPreset(m_table, preset, start).page(OutputCodec::Mp3), start.page(OutputCodec::Mp3));
 
-        preset = presetFile(ocWAV, QStringLiteral("wav"));
-        preset.FBitDepth = bd24;
-        preset.FSampleRate = sr96000;
-        const TCodecPanelPositions wav = ApplyPreset(FTable, preset, start);
-        QCOMPARE(wav.Page(ocWAV).SampleRate, 1);
-        QCOMPARE(wav.Page(ocWAV).BitDepth, 2);
-        QCOMPARE(wav.Page(ocMP3), start.Page(ocMP3));
+        preset = presetFile(OutputCodec::Wav, QStringLiteral("wav"));
+        preset.bitDepth = BitDepth::Bits24;
+        preset.sampleRate = SampleRate::Hz96000;
+        const CodecPanelPositions wav = applyPreset(m_table, preset, start);
+        QCOMPARE(wav.page(OutputCodec::Wav).sampleRate, 1);
+        QCOMPARE(wav.page(OutputCodec::Wav).bitDepth, 2);
+        QCOMPARE(wav.page(OutputCodec::Mp3), start.page(OutputCodec::Mp3));
     }
 
     void presetFromPanelRefusesMissingSelections_data() {
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("error");
-        QTest::newRow("mp3") << int(ocMP3) << QStringLiteral("No channel layout is selected.");
-        QTest::newRow("flac") << int(ocFLAC) << QStringLiteral("No channel layout is selected.");
+        QTest::newRow("mp3") << int(OutputCodec::Mp3) << QStringLiteral("No channel layout is selected.");
+        QTest::newRow("flac") << int(OutputCodec::Flac) << QStringLiteral("No channel layout is selected.");
         QTest::newRow("unknown format") << 8 << QStringLiteral("Unable to decidec the selected codec type.");
         QTest::newRow("no format") << -1 << QStringLiteral("Unable to decidec the selected codec type.");
     }
     void presetFromPanelRefusesMissingSelections() {
         QFETCH(int, format);
         QFETCH(QString, error);
-        TCodecPanelPositions panel = emptyPanel();
-        panel.Format = format;
+        CodecPanelPositions panel = emptyPanel();
+        panel.format = format;
         QString reason;
-        QVERIFY(!PresetFromPanel(FTable, panel, QStringLiteral("x"), &reason));
+        QVERIFY(!presetFromPanel(m_table, panel, QStringLiteral("x"), &reason));
         QCOMPARE(reason, error);
 
         // Only the bit rate missing is refused too.
-        if (format == ocMP3) {
-            panel = DefaultPanelPositions(FTable);
-            panel.Page(ocMP3).Bitrate = 11;
-            QVERIFY(!PresetFromPanel(FTable, panel, QStringLiteral("x"), &reason));
+        if (OutputCodec(format) == OutputCodec::Mp3) {
+            panel = defaultPanelPositions(m_table);
+            panel.page(OutputCodec::Mp3).bitrate = 11;
+            QVERIFY(!presetFromPanel(m_table, panel, QStringLiteral("x"), &reason));
             QCOMPARE(reason, QStringLiteral("No bit rate is selected."));
         }
     }
 
     void twoPresetsNamedLoud() {
         {
-            TProfileManager manager(FBuiltIn, FUser);
-            manager.ListProfiles();
-            QVERIFY(manager.SaveUserProfile(presetFile(ocMP3, {}), QStringLiteral("Loud")));
-            QVERIFY(manager.SaveUserProfile(presetFile(ocMP3, {}), QStringLiteral("Loud")));
-            QCOMPARE(titles(manager.Profiles()),
+            PresetManager manager(m_builtIn, m_user);
+            manager.listPresets();
+            QVERIFY(manager.saveUserPreset(presetFile(OutputCodec::Mp3, {}), QStringLiteral("Loud")));
+            QVERIFY(manager.saveUserPreset(presetFile(OutputCodec::Mp3, {}), QStringLiteral("Loud")));
+            QCOMPARE(titles(manager.presets()),
                      (QStringList{QStringLiteral("Loud"), QStringLiteral("Loud")}));
         }
-        QVERIFY(QFileInfo::exists(FUser + QStringLiteral("/Loud.prf")));
-        QVERIFY(QFileInfo::exists(FUser + QStringLiteral("/Loud1.prf")));
-        QCOMPARE(TIniStore(FUser + QStringLiteral("/Loud1.prf"))
-                     .ReadString(QStringLiteral("General"), QStringLiteral("Title")),
+        QVERIFY(QFileInfo::exists(m_user + QStringLiteral("/Loud.prf")));
+        QVERIFY(QFileInfo::exists(m_user + QStringLiteral("/Loud1.prf")));
+        QCOMPARE(IniStore(m_user + QStringLiteral("/Loud1.prf"))
+                     .readString(QStringLiteral("General"), QStringLiteral("Title")),
                  QStringLiteral("Loud"));
 
-        TProfileManager restarted(FBuiltIn, FUser);
-        restarted.ListProfiles();
-        QCOMPARE(titles(restarted.Profiles()), (QStringList{QStringLiteral("Loud"), QStringLiteral("Loud")}));
-        QVERIFY(restarted.Profiles().first().FUserProfile);
+        PresetManager restarted(m_builtIn, m_user);
+        restarted.listPresets();
+        QCOMPARE(titles(restarted.presets()), (QStringList{QStringLiteral("Loud"), QStringLiteral("Loud")}));
+        QVERIFY(restarted.presets().first().userPreset);
     }
 
     void unsafeNameBecomesASafeFileName() {
-        TProfileManager manager(FBuiltIn, FUser);
-        const auto saved = manager.SaveUserProfile(presetFile(ocOPUS, {}), QStringLiteral("a/b:c"));
+        PresetManager manager(m_builtIn, m_user);
+        const auto saved = manager.saveUserPreset(presetFile(OutputCodec::Opus, {}), QStringLiteral("a/b:c"));
         QVERIFY(saved);
-        QCOMPARE(saved->FTitle, QStringLiteral("a/b:c"));
-        const QString file = FUser + QStringLiteral("/a_b_c.prf");
+        QCOMPARE(saved->title, QStringLiteral("a/b:c"));
+        const QString file = m_user + QStringLiteral("/a_b_c.prf");
         QVERIFY(QFileInfo::exists(file));
-        QCOMPARE(TIniStore(file).ReadString(QStringLiteral("General"), QStringLiteral("Title")),
+        QCOMPARE(IniStore(file).readString(QStringLiteral("General"), QStringLiteral("Title")),
                  QStringLiteral("a/b:c"));
-        QCOMPARE(manager.UserProfilePath(QStringLiteral("..")), FUser + QStringLiteral("/...prf"));
+        QCOMPARE(manager.userProfilePath(QStringLiteral("..")), m_user + QStringLiteral("/...prf"));
     }
 
     void firstUserPresetCopiesTheBuiltInList() {
+        QVERIFY(TestSupport::writeFile(m_builtIn + QStringLiteral("/one.prf"),
+                                       "[General]\nTitle=One\nCodec=0\n"));
+        QVERIFY(TestSupport::writeFile(m_builtIn + QStringLiteral("/two.prf"),
+                                       "[General]\nTitle=Two\nCodec=3\n"));
         QVERIFY(
-            TestSupport::WriteFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\nCodec=0\n"));
-        QVERIFY(
-            TestSupport::WriteFile(FBuiltIn + QStringLiteral("/two.prf"), "[General]\nTitle=Two\nCodec=3\n"));
-        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\r\ntwo.prf\r\n"));
+            TestSupport::writeFile(m_builtIn + QStringLiteral("/profiles.dat"), "one.prf\r\ntwo.prf\r\n"));
         {
-            TProfileManager manager(FBuiltIn, FUser);
-            manager.ListProfiles();
-            QCOMPARE(titles(manager.Profiles()), (QStringList{QStringLiteral("One"), QStringLiteral("Two")}));
-            QVERIFY(manager.SaveUserProfile(presetFile(ocMP3, {}), QStringLiteral("Größer")));
-            QCOMPARE(titles(manager.ProfilesOfCodec(ocMP3)),
+            PresetManager manager(m_builtIn, m_user);
+            manager.listPresets();
+            QCOMPARE(titles(manager.presets()), (QStringList{QStringLiteral("One"), QStringLiteral("Two")}));
+            QVERIFY(manager.saveUserPreset(presetFile(OutputCodec::Mp3, {}), QStringLiteral("Größer")));
+            QCOMPARE(titles(manager.presetsOfCodec(OutputCodec::Mp3)),
                      (QStringList{QStringLiteral("One"), QStringLiteral("Größer")}));
-            QCOMPARE(titles(manager.ProfilesOfCodec(ocOPUS)), QStringList{QStringLiteral("Two")});
+            QCOMPARE(titles(manager.presetsOfCodec(OutputCodec::Opus)), QStringList{QStringLiteral("Two")});
         }
         const QString userList =
-            QString::fromUtf8(TestSupport::ReadFile(FUser + QStringLiteral("/profiles.dat")));
+            QString::fromUtf8(TestSupport::readFile(m_user + QStringLiteral("/profiles.dat")));
         QCOMPARE(userList.split(u'\n', Qt::SkipEmptyParts),
                  (QStringList{QStringLiteral("one.prf"), QStringLiteral("two.prf"),
-                              FUser + QStringLiteral("/Größer.prf")}));
+                              m_user + QStringLiteral("/Größer.prf")}));
 
-        TProfileManager restarted(FBuiltIn, FUser);
-        restarted.ListProfiles();
-        QCOMPARE(titles(restarted.Profiles()),
+        PresetManager restarted(m_builtIn, m_user);
+        restarted.listPresets();
+        QCOMPARE(titles(restarted.presets()),
                  (QStringList{QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Größer")}));
-        QCOMPARE(restarted.Profiles()[2].FUserProfile, true);
-        QCOMPARE(restarted.Profiles()[0].FUserProfile, false);
+        QCOMPARE(restarted.presets()[2].userPreset, true);
+        QCOMPARE(restarted.presets()[0].userPreset, false);
     }
 
     void builtInHidesUserFileOfTheSameName() {
         QVERIFY(
-            TestSupport::WriteFile(FBuiltIn + QStringLiteral("/same.prf"), "[General]\nTitle=Built in\n"));
-        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/same.prf"), "[General]\nTitle=Mine\n"));
-        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/only.prf"), "[General]\nTitle=Only mine\n"));
+            TestSupport::writeFile(m_builtIn + QStringLiteral("/same.prf"), "[General]\nTitle=Built in\n"));
+        QVERIFY(TestSupport::writeFile(m_user + QStringLiteral("/same.prf"), "[General]\nTitle=Mine\n"));
+        QVERIFY(TestSupport::writeFile(m_user + QStringLiteral("/only.prf"), "[General]\nTitle=Only mine\n"));
         // Entries written elsewhere name their files by any path; only the name counts.
         QVERIFY(
-            TestSupport::WriteFile(FUser + QStringLiteral("/profiles.dat"),
+            TestSupport::writeFile(m_user + QStringLiteral("/profiles.dat"),
                                    "C:\\Users\\x\\AppData\\same.prf\n/old/home/only.prf\nmissing.prf\n\n"));
-        TProfileManager manager(FBuiltIn, FUser);
-        manager.ListProfiles();
-        QCOMPARE(titles(manager.Profiles()),
+        PresetManager manager(m_builtIn, m_user);
+        manager.listPresets();
+        QCOMPARE(titles(manager.presets()),
                  (QStringList{QStringLiteral("Built in"), QStringLiteral("Only mine")}));
-        QCOMPARE(manager.Profiles()[0].FUserProfile, false);
-        QCOMPARE(manager.Profiles()[1].FUserProfile, true);
+        QCOMPARE(manager.presets()[0].userPreset, false);
+        QCOMPARE(manager.presets()[1].userPreset, true);
     }
 
     void userListNamingNoFilesListsNothing() {
-        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\n"));
-        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\n"));
-        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/profiles.dat"), ""));
-        TProfileManager manager(FBuiltIn, FUser);
-        manager.ListProfiles();
-        QVERIFY(manager.Profiles().isEmpty());
+        QVERIFY(TestSupport::writeFile(m_builtIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\n"));
+        QVERIFY(TestSupport::writeFile(m_builtIn + QStringLiteral("/profiles.dat"), "one.prf\n"));
+        QVERIFY(TestSupport::writeFile(m_user + QStringLiteral("/profiles.dat"), ""));
+        PresetManager manager(m_builtIn, m_user);
+        manager.listPresets();
+        QVERIFY(manager.presets().isEmpty());
     }
 
     void missingListFilesListNothing() {
-        TProfileManager manager(FBuiltIn + QStringLiteral("/nothing"), FUser + QStringLiteral("/nothing"));
-        manager.ListProfiles();
-        QVERIFY(manager.Profiles().isEmpty());
-        QVERIFY(manager.ProfilesList().isEmpty());
+        PresetManager manager(m_builtIn + QStringLiteral("/nothing"), m_user + QStringLiteral("/nothing"));
+        manager.listPresets();
+        QVERIFY(manager.presets().isEmpty());
+        QVERIFY(manager.profilesList().isEmpty());
     }
 
     void badPresetFiles_data() {
@@ -316,65 +320,67 @@ private slots:
         QFETCH(bool, listed);
         QFETCH(int, sampleRate);
         QFETCH(int, bitDepth);
-        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/bad.prf"), content));
-        QVERIFY(TestSupport::WriteFile(FUser + QStringLiteral("/profiles.dat"), "bad.prf\n"));
-        TProfileManager manager(FBuiltIn, FUser);
-        manager.ListProfiles();
-        QCOMPARE(manager.Profiles().size(), listed ? 1 : 0);
+        QVERIFY(TestSupport::writeFile(m_user + QStringLiteral("/bad.prf"), content));
+        QVERIFY(TestSupport::writeFile(m_user + QStringLiteral("/profiles.dat"), "bad.prf\n"));
+        PresetManager manager(m_builtIn, m_user);
+        manager.listPresets();
+        QCOMPARE(manager.presets().size(), listed ? 1 : 0);
         if (!listed) {
             QVERIFY(logText().contains(QStringLiteral("TProfileManager.ReadProfileFromFile")));
             return;
         }
-        const TProfile& profile = manager.Profiles().first();
-        QCOMPARE(int(profile.FSampleRate), sampleRate);
-        QCOMPARE(int(profile.FBitDepth), bitDepth);
-        QVERIFY(int(profile.FEncodingType) <= etNone);
+        const Preset& profile = manager.presets().first();
+        QCOMPARE(int(profile.sampleRate), sampleRate);
+        QCOMPARE(int(profile.bitDepth), bitDepth);
+        QVERIFY(int(profile.encodingType) <= ordinal(EncodeType::None));
         // Applying it never produces a panel without a usable profile.
-        const TCodecPanelPositions applied = ApplyPreset(FTable, profile, DefaultPanelPositions(FTable));
-        QCOMPARE(CreateEncodingProfile(FTable, applied).FCodecId, profile.FCodecId);
+        const CodecPanelPositions applied = applyPreset(m_table, profile, defaultPanelPositions(m_table));
+        QCOMPARE(createEncodingProfile(m_table, applied).codecId, profile.codecId);
     }
 
     void unwritableUserFolderLosesNothing() {
-        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\n"));
-        QVERIFY(TestSupport::WriteFile(FBuiltIn + QStringLiteral("/profiles.dat"), "one.prf\n"));
-        const QString blocker = FDir.filePath(QStringLiteral("blocker"));
-        QVERIFY(TestSupport::WriteFile(blocker, "a file, not a folder"));
-        TProfileManager manager(FBuiltIn, blocker + QStringLiteral("/Profiles"));
-        manager.ListProfiles();
+        QVERIFY(TestSupport::writeFile(m_builtIn + QStringLiteral("/one.prf"), "[General]\nTitle=One\n"));
+        QVERIFY(TestSupport::writeFile(m_builtIn + QStringLiteral("/profiles.dat"), "one.prf\n"));
+        const QString blocker = m_dir.filePath(QStringLiteral("blocker"));
+        QVERIFY(TestSupport::writeFile(blocker, "a file, not a folder"));
+        PresetManager manager(m_builtIn, blocker + QStringLiteral("/Profiles"));
+        manager.listPresets();
         QString error;
-        QVERIFY(!manager.SaveUserProfile(presetFile(ocMP3, {}), QStringLiteral("New"), &error));
+        QVERIFY(!manager.saveUserPreset(presetFile(OutputCodec::Mp3, {}), QStringLiteral("New"), &error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(titles(manager.Profiles()), QStringList{QStringLiteral("One")});
-        QCOMPARE(manager.ProfilesList(), QStringList{QStringLiteral("one.prf")});
-        QCOMPARE(TestSupport::ReadFile(blocker), QByteArray("a file, not a folder"));
+        QCOMPARE(titles(manager.presets()), QStringList{QStringLiteral("One")});
+        QCOMPARE(manager.profilesList(), QStringList{QStringLiteral("one.prf")});
+        QCOMPARE(TestSupport::readFile(blocker), QByteArray("a file, not a folder"));
         QVERIFY(logText().contains(QStringLiteral("AddPresetBtnClick")));
         QVERIFY(logText().contains(QStringLiteral("Error while saving the preset. ")));
     }
 
     void shippedPresets() {
-        const QString folder = TestSupport::ProgramDir() + QStringLiteral("/profiles");
-        TProfileManager manager(folder, FUser);
-        manager.ListProfiles();
-        QCOMPARE(manager.Profiles().size(), manager.ProfilesList().size());
+        const QString folder = TestSupport::programDir() + QStringLiteral("/profiles");
+        PresetManager manager(folder, m_user);
+        manager.listPresets();
+        QCOMPARE(manager.presets().size(), manager.profilesList().size());
         for (int codec = 0; codec < OutputCodecCount; ++codec)
-            QVERIFY2(!manager.ProfilesOfCodec(TOutputCodec(codec)).isEmpty(),
+            QVERIFY2(!manager.presetsOfCodec(OutputCodec(codec)).isEmpty(),
                      qPrintable(QString::number(codec)));
-        for (const TProfile& preset : manager.Profiles()) {
-            QVERIFY(!preset.FTitle.isEmpty());
-            QVERIFY(!preset.FUserProfile);
+        for (const Preset& preset : manager.presets()) {
+            QVERIFY(!preset.title.isEmpty());
+            QVERIFY(!preset.userPreset);
             // Every stored value is one the format offers, so applying it sets every list.
-            const TCodecPanelPositions applied = ApplyPreset(FTable, preset, emptyPanel());
-            const TCodec& codec = FTable[preset.FCodecId];
-            const TCodecPagePositions& page = applied.Page(preset.FCodecId);
-            QVERIFY2(page.SampleRate >= 0 && page.Channel >= 0, qPrintable(preset.FTitle));
-            QVERIFY2(codec.FSupportedBitDepths.isEmpty() || page.BitDepth >= 0, qPrintable(preset.FTitle));
-            QVERIFY2(codec.FSupportedBitrates.isEmpty() || page.Bitrate >= 0, qPrintable(preset.FTitle));
-            QVERIFY2(codec.FSupportedQualities.isEmpty() || page.Quality >= 0, qPrintable(preset.FTitle));
-            const bool hasMethodList =
-                preset.FCodecId == ocMP3 || preset.FCodecId == ocAAC || preset.FCodecId == ocOGG;
-            QVERIFY2(!hasMethodList || page.Method >= 0, qPrintable(preset.FTitle));
-            QVERIFY2(preset.FCodecId != ocOPUS || preset.FOpusVbr == (preset.FEncodingType == etQuality),
-                     qPrintable(preset.FTitle));
+            const CodecPanelPositions applied = applyPreset(m_table, preset, emptyPanel());
+            const CodecCapabilities& codec = m_table[ordinal(preset.codecId)];
+            const CodecPagePositions& page = applied.page(preset.codecId);
+            QVERIFY2(page.sampleRate >= 0 && page.channel >= 0, qPrintable(preset.title));
+            QVERIFY2(codec.supportedBitDepths.isEmpty() || page.bitDepth >= 0, qPrintable(preset.title));
+            QVERIFY2(codec.supportedBitrates.isEmpty() || page.bitrate >= 0, qPrintable(preset.title));
+            QVERIFY2(codec.supportedQualities.isEmpty() || page.quality >= 0, qPrintable(preset.title));
+            const bool hasMethodList = preset.codecId == OutputCodec::Mp3 ||
+                                       preset.codecId == OutputCodec::Aac ||
+                                       preset.codecId == OutputCodec::Ogg;
+            QVERIFY2(!hasMethodList || page.method >= 0, qPrintable(preset.title));
+            QVERIFY2(preset.codecId != OutputCodec::Opus ||
+                         preset.opusVbr == (preset.encodingType == EncodeType::Quality),
+                     qPrintable(preset.title));
         }
     }
 };

@@ -18,66 +18,67 @@ namespace {} // namespace
 class TestProgramSettings : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir FHome;
-    TCodecTable FTable = BuildCodecTable();
-    QString path(const QString& name) const { return FHome.filePath(name); }
-    QString logText() const { return QString::fromUtf8(TestSupport::ReadFile(ProgramLogFilePath())); }
+    QTemporaryDir m_home;
+    CodecTable m_table = buildCodecTable();
+    QString path(const QString& name) const { return m_home.filePath(name); }
+    QString logText() const { return QString::fromUtf8(TestSupport::readFile(programLogFilePath())); }
 
 private slots:
     void initTestCase() {
-        QVERIFY(FHome.isValid());
+        QVERIFY(m_home.isValid());
         // Documents and Music then lie in the temporary home, not the user's.
-        qputenv("HOME", QFile::encodeName(FHome.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(FHome.filePath(QStringLiteral(".config"))));
-        ConfigureProgramLog(FHome.filePath(QStringLiteral("log")));
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral(".config"))));
+        configureProgramLog(m_home.filePath(QStringLiteral("log")));
     }
 
     void firstStartDefaults() {
         const QString file = path(QStringLiteral("first/settings.ini"));
-        const int ceiling = GetThreadCountCeiling(6);
-        const TProgramSettings settings = LoadProgramSettings(file, ceiling);
+        const int ceiling = threadCountCeiling(6);
+        const ProgramSettings settings = loadProgramSettings(file, ceiling);
         const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        QVERIFY(documents.startsWith(FHome.path()));
-        QCOMPARE(settings.OutputFolder, documents + QStringLiteral("/VelmoAudio/"));
-        QVERIFY(settings.CheckUpdatesOnStart && settings.CreateFolderStruct && settings.DeleteUnfinished &&
-                settings.CopyCoverArt && settings.SplitCue);
-        QCOMPARE(settings.OverwriteOption, int(TProgramSettings::CreateNewFileName));
-        QCOMPARE(settings.PostEncodeAction, int(TProgramSettings::DoNothing));
-        QCOMPARE(settings.ThreadCount, 7);
-        QVERIFY(settings.IgnoredTypes.isEmpty() && settings.AddOnlyTypes.isEmpty());
-        QCOMPARE(settings.PreferredLanguageIndex, 0);
-        QCOMPARE(settings, DefaultProgramSettings(ceiling));
+        QVERIFY(documents.startsWith(m_home.path()));
+        QCOMPARE(settings.outputFolder, documents + QStringLiteral("/VelmoAudio/"));
+        QVERIFY(settings.checkUpdatesOnStart && settings.createFolderStruct && settings.deleteUnfinished &&
+                settings.copyCoverArt && settings.splitCue);
+        QCOMPARE(settings.overwriteOption, int(ProgramSettings::CreateNewFileName));
+        QCOMPARE(settings.postEncodeAction, int(ProgramSettings::DoNothing));
+        QCOMPARE(settings.threadCount, 7);
+        QVERIFY(settings.ignoredTypes.isEmpty() && settings.addOnlyTypes.isEmpty());
+        QCOMPARE(settings.preferredLanguageIndex, 0);
+        QCOMPARE(settings, defaultProgramSettings(ceiling));
 
-        const TMainSettings main = LoadMainSettings(file, FTable);
-        QCOMPARE(main.LastOpenedDirectory, QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
-        QCOMPARE(main.LastExtIndex, -1);
-        QCOMPARE(main.Volume, 75);
-        QCOMPARE(main.Panel.Format, int(ocMP3));
-        QVERIFY(!main.Panel.OggManagedBitrate && !main.Panel.OpusVbr);
-        QCOMPARE(FTable[ocFLAC].FSupportedQualities.value(main.Panel.Page(ocFLAC).Quality),
+        const MainSettings main = loadMainSettings(file, m_table);
+        QCOMPARE(main.lastOpenedDirectory, QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
+        QCOMPARE(main.lastExtIndex, -1);
+        QCOMPARE(main.volume, 75);
+        QCOMPARE(main.panel.format, int(OutputCodec::Mp3));
+        QVERIFY(!main.panel.oggManagedBitrate && !main.panel.opusVbr);
+        QCOMPARE(m_table[ordinal(OutputCodec::Flac)].supportedQualities.value(
+                     main.panel.page(OutputCodec::Flac).quality),
                  QStringLiteral("12"));
-        QCOMPARE(main.Panel.Page(ocMP3), (TCodecPagePositions{0, 2, 2, 0, 0, 0}));
-        QCOMPARE(main.Panel.Page(ocAAC), (TCodecPagePositions{0, 2, 4, 0, 0, 0}));
-        QCOMPARE(main.PostEncodeAction, 0);
-        QCOMPARE(main, DefaultMainSettings(FTable));
+        QCOMPARE(main.panel.page(OutputCodec::Mp3), (CodecPagePositions{0, 2, 2, 0, 0, 0}));
+        QCOMPARE(main.panel.page(OutputCodec::Aac), (CodecPagePositions{0, 2, 4, 0, 0, 0}));
+        QCOMPARE(main.postEncodeAction, 0);
+        QCOMPARE(main, defaultMainSettings(m_table));
 
         // Start-up then makes the output folder.
-        QVERIFY(!QFileInfo::exists(settings.OutputFolder));
-        QVERIFY(EnsureOutputFolder(settings.OutputFolder, QStringLiteral("TMainForm.LoadSettings")));
-        QVERIFY(QFileInfo(settings.OutputFolder).isDir());
+        QVERIFY(!QFileInfo::exists(settings.outputFolder));
+        QVERIFY(ensureOutputFolder(settings.outputFolder, QStringLiteral("TMainForm.LoadSettings")));
+        QVERIFY(QFileInfo(settings.outputFolder).isDir());
         QVERIFY(!QFileInfo::exists(file));
     }
 
     void handWrittenCapitals() {
         const QString file = path(QStringLiteral("capitals.ini"));
-        QVERIFY(TestSupport::WriteFile(file,
+        QVERIFY(TestSupport::writeFile(file,
                                        "[GENERAL]\nOUTPUTFOLDER=/srv/Out put\nFORMAT=5\n[encode]\ncpu=3\n"
                                        "[MP3]\nM=1\n"));
-        QCOMPARE(LoadProgramSettings(file, 8).OutputFolder, QStringLiteral("/srv/Out put"));
-        QCOMPARE(LoadProgramSettings(file, 8).ThreadCount, 3);
-        const TMainSettings main = LoadMainSettings(file, FTable);
-        QCOMPARE(main.Panel.Format, int(ocFLAC));
-        QCOMPARE(main.Panel.Page(ocMP3).Method, 1);
+        QCOMPARE(loadProgramSettings(file, 8).outputFolder, QStringLiteral("/srv/Out put"));
+        QCOMPARE(loadProgramSettings(file, 8).threadCount, 3);
+        const MainSettings main = loadMainSettings(file, m_table);
+        QCOMPARE(main.panel.format, int(OutputCodec::Flac));
+        QCOMPARE(main.panel.page(OutputCodec::Mp3).method, 1);
     }
 
     void threadCounts_data() {
@@ -104,37 +105,37 @@ private slots:
         QFETCH(int, defaultCount);
         QFETCH(QByteArray, stored);
         QFETCH(int, loaded);
-        QCOMPARE(GetThreadCountCeiling(processors), ceiling);
-        QCOMPARE(DefaultThreadCount(ceiling), defaultCount);
+        QCOMPARE(threadCountCeiling(processors), ceiling);
+        QCOMPARE(defaultThreadCount(ceiling), defaultCount);
         const QString file = path(QStringLiteral("threads.ini"));
         QVERIFY(
-            TestSupport::WriteFile(file, stored.isNull() ? QByteArray() : "[Encode]\nCPU=" + stored + "\n"));
-        QCOMPARE(LoadProgramSettings(file, ceiling).ThreadCount, loaded);
+            TestSupport::writeFile(file, stored.isNull() ? QByteArray() : "[Encode]\nCPU=" + stored + "\n"));
+        QCOMPARE(loadProgramSettings(file, ceiling).threadCount, loaded);
     }
 
     void programSettingsRoundTrip() {
         const QString file = path(QStringLiteral("roundtrip/settings.ini"));
         QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
-        TProgramSettings settings = DefaultProgramSettings(8);
-        settings.OutputFolder = path(QStringLiteral("Ausgabe ä/Sub"));
-        settings.CreateFolderStruct = false;
-        settings.CheckUpdatesOnStart = false;
-        settings.OverwriteOption = TProgramSettings::SkipEncoding;
-        settings.ThreadCount = 5;
-        settings.PostEncodeAction = TProgramSettings::ShutdownPC;
-        settings.DeleteUnfinished = false;
-        settings.CopyCoverArt = false;
-        settings.IgnoredTypes = QStringLiteral("mp3;wav");
-        settings.AddOnlyTypes = QStringLiteral("flac");
-        settings.SplitCue = false;
-        settings.PreferredLanguageIndex = 17;
-        QVERIFY(SaveProgramSettings(file, settings));
-        QCOMPARE(LoadProgramSettings(file, 8), settings);
+        ProgramSettings settings = defaultProgramSettings(8);
+        settings.outputFolder = path(QStringLiteral("Ausgabe ä/Sub"));
+        settings.createFolderStruct = false;
+        settings.checkUpdatesOnStart = false;
+        settings.overwriteOption = ProgramSettings::SkipEncoding;
+        settings.threadCount = 5;
+        settings.postEncodeAction = ProgramSettings::ShutdownPC;
+        settings.deleteUnfinished = false;
+        settings.copyCoverArt = false;
+        settings.ignoredTypes = QStringLiteral("mp3;wav");
+        settings.addOnlyTypes = QStringLiteral("flac");
+        settings.splitCue = false;
+        settings.preferredLanguageIndex = 17;
+        QVERIFY(saveProgramSettings(file, settings));
+        QCOMPARE(loadProgramSettings(file, 8), settings);
         // The output folder is made with its parents.
-        QVERIFY(QFileInfo(settings.OutputFolder).isDir());
+        QVERIFY(QFileInfo(settings.outputFolder).isDir());
 
         // The update and folder-structure choices go out before the output folder.
-        const QString text = QString::fromUtf8(TestSupport::ReadFile(file));
+        const QString text = QString::fromUtf8(TestSupport::readFile(file));
         QVERIFY(text.indexOf(QStringLiteral("[Update]")) < text.indexOf(QStringLiteral("[Path]")));
         QVERIFY(text.indexOf(QStringLiteral("[Path]")) < text.indexOf(QStringLiteral("[General]")));
         QVERIFY(text.contains(QStringLiteral("CPU=5\n")));
@@ -153,103 +154,103 @@ private slots:
         QFETCH(int, overwrite);
         QFETCH(int, post);
         const QString file = path(QStringLiteral("range.ini"));
-        QVERIFY(TestSupport::WriteFile(file, content));
-        const TProgramSettings settings = LoadProgramSettings(file, 8);
-        QCOMPARE(settings.OverwriteOption, overwrite);
-        QCOMPARE(settings.PostEncodeAction, post);
-        QCOMPARE(LoadMainSettings(file, FTable).PostEncodeAction, post);
+        QVERIFY(TestSupport::writeFile(file, content));
+        const ProgramSettings settings = loadProgramSettings(file, 8);
+        QCOMPARE(settings.overwriteOption, overwrite);
+        QCOMPARE(settings.postEncodeAction, post);
+        QCOMPARE(loadMainSettings(file, m_table).postEncodeAction, post);
     }
 
     void mainSettingsRoundTrip() {
         const QString file = path(QStringLiteral("main.ini"));
         QFile::remove(file);
-        TMainSettings settings = DefaultMainSettings(FTable);
-        settings.LastOpenedDirectory = QStringLiteral("/home/u/Música");
-        settings.LastExtIndex = 3;
-        settings.Volume = 0;
-        settings.Panel.Format = ocOPUS;
-        settings.Panel.OggManagedBitrate = true;
-        settings.Panel.OpusVbr = true;
-        settings.Panel.Page(ocMP3) = {1, 0, 9, 5, 1, 0};
-        settings.Panel.Page(ocAAC) = {1, 10, 21, 7, 2, 0};
-        settings.Panel.Page(ocOGG) = {1, 3, 9, 1, 1, 0};
-        settings.Panel.Page(ocOPUS).Bitrate = 4;
-        settings.Panel.Page(ocWMA).SampleRate = 4;
-        settings.Panel.Page(ocFLAC) = {0, 0, 8, 8, 1, 0};
-        settings.Panel.Page(ocALAC).Channel = 2;
-        settings.Panel.Page(ocWAV).SampleRate = 3;
-        settings.PostEncodeAction = 2;
-        QVERIFY(SaveMainSettings(file, settings));
-        QCOMPARE(LoadMainSettings(file, FTable), settings);
+        MainSettings settings = defaultMainSettings(m_table);
+        settings.lastOpenedDirectory = QStringLiteral("/home/u/Música");
+        settings.lastExtIndex = 3;
+        settings.volume = 0;
+        settings.panel.format = ordinal(OutputCodec::Opus);
+        settings.panel.oggManagedBitrate = true;
+        settings.panel.opusVbr = true;
+        settings.panel.page(OutputCodec::Mp3) = {1, 0, 9, 5, 1, 0};
+        settings.panel.page(OutputCodec::Aac) = {1, 10, 21, 7, 2, 0};
+        settings.panel.page(OutputCodec::Ogg) = {1, 3, 9, 1, 1, 0};
+        settings.panel.page(OutputCodec::Opus).bitrate = 4;
+        settings.panel.page(OutputCodec::Wma).sampleRate = 4;
+        settings.panel.page(OutputCodec::Flac) = {0, 0, 8, 8, 1, 0};
+        settings.panel.page(OutputCodec::Alac).channel = 2;
+        settings.panel.page(OutputCodec::Wav).sampleRate = 3;
+        settings.postEncodeAction = 2;
+        QVERIFY(saveMainSettings(file, settings));
+        QCOMPARE(loadMainSettings(file, m_table), settings);
     }
 
     void bitDepthsAreNeverStored() {
         const QString file = path(QStringLiteral("bitdepth.ini"));
         QFile::remove(file);
-        TMainSettings settings = DefaultMainSettings(FTable);
-        settings.Panel.Page(ocFLAC).BitDepth = 2;
-        settings.Panel.Page(ocWAV).BitDepth = 1;
-        QVERIFY(SaveMainSettings(file, settings));
-        const TMainSettings loaded = LoadMainSettings(file, FTable);
-        QCOMPARE(loaded.Panel.Page(ocFLAC).BitDepth, 0);
-        QCOMPARE(loaded.Panel.Page(ocWAV).BitDepth, 0);
+        MainSettings settings = defaultMainSettings(m_table);
+        settings.panel.page(OutputCodec::Flac).bitDepth = 2;
+        settings.panel.page(OutputCodec::Wav).bitDepth = 1;
+        QVERIFY(saveMainSettings(file, settings));
+        const MainSettings loaded = loadMainSettings(file, m_table);
+        QCOMPARE(loaded.panel.page(OutputCodec::Flac).bitDepth, 0);
+        QCOMPARE(loaded.panel.page(OutputCodec::Wav).bitDepth, 0);
     }
 
     void storedPositionsOutsideTheirLists() {
         const QString file = path(QStringLiteral("positions.ini"));
-        QVERIFY(TestSupport::WriteFile(file,
+        QVERIFY(TestSupport::writeFile(file,
                                        "[General]\nformat=8\nVolume=500\n[mp3]\nm=2\nb=11\nq=-1\nsr=6\nch=3\n"
                                        "[aac]\nq=21\nsr=7\n[flac]\nc=13\n[wma]\nb=junk\n"));
-        const TMainSettings settings = LoadMainSettings(file, FTable);
-        QCOMPARE(settings.Panel.Format, int(ocMP3));
-        QCOMPARE(settings.Volume, 128);
-        QCOMPARE(settings.Panel.Page(ocMP3), (TCodecPagePositions{-1, -1, -1, -1, -1, 0}));
-        QCOMPARE(settings.Panel.Page(ocAAC).Quality, 21);
-        QCOMPARE(settings.Panel.Page(ocAAC).SampleRate, 7);
-        QCOMPARE(settings.Panel.Page(ocFLAC).Quality, -1);
-        QCOMPARE(settings.Panel.Page(ocWMA).Bitrate, 2);
+        const MainSettings settings = loadMainSettings(file, m_table);
+        QCOMPARE(settings.panel.format, int(OutputCodec::Mp3));
+        QCOMPARE(settings.volume, 128);
+        QCOMPARE(settings.panel.page(OutputCodec::Mp3), (CodecPagePositions{-1, -1, -1, -1, -1, 0}));
+        QCOMPARE(settings.panel.page(OutputCodec::Aac).quality, 21);
+        QCOMPARE(settings.panel.page(OutputCodec::Aac).sampleRate, 7);
+        QCOMPARE(settings.panel.page(OutputCodec::Flac).quality, -1);
+        QCOMPARE(settings.panel.page(OutputCodec::Wma).bitrate, 2);
     }
 
     void twoWritersKeepEachOthersKeys() {
         const QString file = path(QStringLiteral("shared.ini"));
         QFile::remove(file);
-        TProgramSettings program = DefaultProgramSettings(8);
-        program.OutputFolder = path(QStringLiteral("out"));
-        program.PostEncodeAction = TProgramSettings::ShutdownPC;
-        QVERIFY(SaveProgramSettings(file, program));
-        TMainSettings main = DefaultMainSettings(FTable);
-        main.Volume = 33;
-        main.PostEncodeAction = TProgramSettings::OpenOutputFolder;
-        QVERIFY(SaveMainSettings(file, main));
+        ProgramSettings program = defaultProgramSettings(8);
+        program.outputFolder = path(QStringLiteral("out"));
+        program.postEncodeAction = ProgramSettings::ShutdownPC;
+        QVERIFY(saveProgramSettings(file, program));
+        MainSettings main = defaultMainSettings(m_table);
+        main.volume = 33;
+        main.postEncodeAction = ProgramSettings::OpenOutputFolder;
+        QVERIFY(saveMainSettings(file, main));
 
         // The main window wrote last, so its post-encode action is the one kept.
-        const TProgramSettings reloaded = LoadProgramSettings(file, 8);
-        QCOMPARE(reloaded.PostEncodeAction, int(TProgramSettings::OpenOutputFolder));
-        QCOMPARE(reloaded.OutputFolder, program.OutputFolder);
-        QCOMPARE(LoadMainSettings(file, FTable).Volume, 33);
+        const ProgramSettings reloaded = loadProgramSettings(file, 8);
+        QCOMPARE(reloaded.postEncodeAction, int(ProgramSettings::OpenOutputFolder));
+        QCOMPARE(reloaded.outputFolder, program.outputFolder);
+        QCOMPARE(loadMainSettings(file, m_table).volume, 33);
         // The main window reads the update choice but leaves it to the settings window.
-        QVERIFY(!TestSupport::ReadFile(file).contains("Active=1\nActive"));
-        program.CheckUpdatesOnStart = false;
-        QVERIFY(SaveProgramSettings(file, program));
-        QVERIFY(!LoadMainSettings(file, FTable).CheckUpdateOnStart);
+        QVERIFY(!TestSupport::readFile(file).contains("Active=1\nActive"));
+        program.checkUpdatesOnStart = false;
+        QVERIFY(saveProgramSettings(file, program));
+        QVERIFY(!loadMainSettings(file, m_table).checkUpdateOnStart);
     }
 
     void outputFolderThatCannotBeMade() {
         const QString blocker = path(QStringLiteral("blocker"));
-        QVERIFY(TestSupport::WriteFile(blocker, "a file"));
+        QVERIFY(TestSupport::writeFile(blocker, "a file"));
         const QString file = path(QStringLiteral("blocked.ini"));
-        TProgramSettings settings = DefaultProgramSettings(8);
-        settings.OutputFolder = blocker + QStringLiteral("/Out");
-        settings.ThreadCount = 3;
+        ProgramSettings settings = defaultProgramSettings(8);
+        settings.outputFolder = blocker + QStringLiteral("/Out");
+        settings.threadCount = 3;
         // The settings are still written; the folder failure only goes to the log.
-        QVERIFY(SaveProgramSettings(file, settings));
-        QCOMPARE(LoadProgramSettings(file, 8).ThreadCount, 3);
+        QVERIFY(saveProgramSettings(file, settings));
+        QCOMPARE(loadProgramSettings(file, 8).threadCount, 3);
         QVERIFY(logText().contains(QStringLiteral("TSettingsForm.SaveSettings")));
     }
 
     void languageList() {
         const QStringList codes =
-            LoadLanguageCodes(TestSupport::ProgramDir() + QStringLiteral("/langcodes.dat"));
+            loadLanguageCodes(TestSupport::programDir() + QStringLiteral("/langcodes.dat"));
         QCOMPARE(codes.value(0), QStringLiteral("eng"));
         for (const char* code : {"ger", "deu", "fre", "fra", "chi", "zho", "jpn", "und"})
             QVERIFY2(codes.contains(QLatin1String(code)), code);
@@ -258,28 +259,28 @@ private slots:
             QVERIFY2(threeLetters.match(code).hasMatch(), qPrintable(code));
         QCOMPARE(QSet<QString>(codes.begin(), codes.end()).size(), codes.size());
 
-        TProgramSettings settings;
-        settings.PreferredLanguageIndex = int(codes.indexOf(QStringLiteral("ger")));
-        QCOMPARE(PreferredLanguage(settings, codes), QStringLiteral("ger"));
-        settings.PreferredLanguageIndex = int(codes.size());
-        QCOMPARE(PreferredLanguage(settings, codes), QString());
+        ProgramSettings settings;
+        settings.preferredLanguageIndex = int(codes.indexOf(QStringLiteral("ger")));
+        QCOMPARE(preferredLanguage(settings, codes), QStringLiteral("ger"));
+        settings.preferredLanguageIndex = int(codes.size());
+        QCOMPARE(preferredLanguage(settings, codes), QString());
     }
 
     void missingLanguageListStillLoadsSettings() {
-        const QStringList codes = LoadLanguageCodes(path(QStringLiteral("nowhere/langcodes.dat")));
+        const QStringList codes = loadLanguageCodes(path(QStringLiteral("nowhere/langcodes.dat")));
         QVERIFY(codes.isEmpty());
         QVERIFY(logText().contains(QStringLiteral("Unable to read the language list")));
         const QString file = path(QStringLiteral("lang.ini"));
-        QVERIFY(TestSupport::WriteFile(file, "[FileAdd]\nPrefLang=4\n[Encode]\nCPU=2\n"));
-        const TProgramSettings settings = LoadProgramSettings(file, 8);
-        QCOMPARE(settings.ThreadCount, 2);
-        QCOMPARE(PreferredLanguage(settings, codes), QString());
+        QVERIFY(TestSupport::writeFile(file, "[FileAdd]\nPrefLang=4\n[Encode]\nCPU=2\n"));
+        const ProgramSettings settings = loadProgramSettings(file, 8);
+        QCOMPARE(settings.threadCount, 2);
+        QCOMPARE(preferredLanguage(settings, codes), QString());
     }
 
     void fileTypeLists() {
-        QCOMPARE(FileTypeList(QStringLiteral("mp3; wav;;flac ")),
+        QCOMPARE(fileTypeList(QStringLiteral("mp3; wav;;flac ")),
                  (QStringList{QStringLiteral("mp3"), QStringLiteral("wav"), QStringLiteral("flac")}));
-        QVERIFY(FileTypeList(QString()).isEmpty());
+        QVERIFY(fileTypeList(QString()).isEmpty());
     }
 };
 

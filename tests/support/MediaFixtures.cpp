@@ -13,21 +13,21 @@ namespace MediaFixtures {
 
 namespace {
 
-bool WriteFile(const QString& path, const QByteArray& data) {
+bool writeFile(const QString& path, const QByteArray& data) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
 } // namespace
 
-bool MakeMp3WithCovers(const QString& path, const QStringList& coverColors, double seconds) {
+bool makeMp3WithCovers(const QString& path, const QStringList& coverColors, double seconds) {
     QStringList args{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                      QStringLiteral("sine=frequency=440:duration=%1").arg(seconds)};
     QStringList maps{QStringLiteral("-map"), QStringLiteral("0:a")};
     QStringList pictures;
     for (int i = 0; i < coverColors.size(); ++i) {
         const QString picture = path + QStringLiteral(".cover%1.%2").arg(i).arg(i % 2 ? u"jpg" : u"png");
-        if (!TestSupport::MakePicture(picture, 48, 32, coverColors[i]))
+        if (!TestSupport::makePicture(picture, 48, 32, coverColors[i]))
             return false;
         pictures << picture;
         args << QStringLiteral("-i") << picture;
@@ -43,9 +43,9 @@ bool MakeMp3WithCovers(const QString& path, const QStringList& coverColors, doub
     return ok;
 }
 
-bool MakeFilmWithCover(const QString& path, const QString& filmColor, const QString& coverColor) {
+bool makeFilmWithCover(const QString& path, const QString& filmColor, const QString& coverColor) {
     const QString cover = path + QStringLiteral(".cover.png");
-    if (!TestSupport::MakePicture(cover, 40, 30, coverColor))
+    if (!TestSupport::makePicture(cover, 40, 30, coverColor))
         return false;
     const bool ok = TestSupport::RunFFmpeg(
         {QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
@@ -58,25 +58,25 @@ bool MakeFilmWithCover(const QString& path, const QString& filmColor, const QStr
     return ok;
 }
 
-QList<TBadInput> MakeBadInputs(const QString& folder) {
+QList<BadInput> makeBadInputs(const QString& folder) {
     const QDir dir(folder);
-    QList<TBadInput> inputs;
+    QList<BadInput> inputs;
     const QString cannotOpen = QStringLiteral("Unable to open ");
     const QString noAudio = QStringLiteral("Unable to find audio streams in ");
 
     const QString empty = dir.filePath(QStringLiteral("empty.mp3"));
-    WriteFile(empty, {});
+    writeFile(empty, {});
     inputs.append({QStringLiteral("zero bytes"), empty, cannotOpen});
 
     const QString flac = dir.filePath(QStringLiteral("source.flac"));
-    TestSupport::MakeTone(flac, 2.0);
+    TestSupport::makeTone(flac, 2.0);
     QFile source(flac);
     source.open(QIODevice::ReadOnly);
     const QByteArray flacBytes = source.readAll();
     source.close();
     QFile::remove(flac);
     const QString headerOnly = dir.filePath(QStringLiteral("header only.flac"));
-    WriteFile(headerOnly, flacBytes.left(20));
+    writeFile(headerOnly, flacBytes.left(20));
     inputs.append({QStringLiteral("FLAC cut inside its header"), headerOnly, cannotOpen});
 
     QByteArray noise(64 * 1024, Qt::Uninitialized);
@@ -84,12 +84,12 @@ QList<TBadInput> MakeBadInputs(const QString& folder) {
     for (char& byte : noise)
         byte = static_cast<char>(random.bounded(256));
     const QString randomMp3 = dir.filePath(QStringLiteral("random.mp3"));
-    WriteFile(randomMp3, noise);
+    writeFile(randomMp3, noise);
     inputs.append({QStringLiteral("random bytes"), randomMp3, cannotOpen});
 
     // "%1" in the name shows that the path is put into the message literally.
     const QString text = dir.filePath(QStringLiteral("notes %1.mp3"));
-    WriteFile(text, QByteArrayLiteral("These are not the sounds you are looking for.\n").repeated(40));
+    writeFile(text, QByteArrayLiteral("These are not the sounds you are looking for.\n").repeated(40));
     inputs.append({QStringLiteral("text"), text, cannotOpen});
 
     const QString video = dir.filePath(QStringLiteral("silent film.mp4"));
@@ -114,7 +114,7 @@ QList<TBadInput> MakeBadInputs(const QString& folder) {
 
     if (::geteuid() != 0) {
         const QString locked = dir.filePath(QStringLiteral("locked.mp3"));
-        TestSupport::MakeTone(locked, 0.5);
+        TestSupport::makeTone(locked, 0.5);
         QFile::setPermissions(locked, QFileDevice::WriteOwner);
         inputs.append({QStringLiteral("unreadable"), locked, cannotOpen});
     }

@@ -28,7 +28,7 @@ bool RunFFmpeg(const QStringList& arguments, QString* errorOutput) {
     return ok;
 }
 
-QByteArray RunFFprobe(const QStringList& arguments) {
+QByteArray runFFprobe(const QStringList& arguments) {
     QProcess process;
     process.start(QStringLiteral("ffprobe"), QStringList{QStringLiteral("-v"), QStringLiteral("error"),
                                                          QStringLiteral("-of"), QStringLiteral("json")} +
@@ -37,7 +37,7 @@ QByteArray RunFFprobe(const QStringList& arguments) {
     return process.readAllStandardOutput();
 }
 
-bool MakeTone(const QString& path, double seconds, int sampleRate, int channels,
+bool makeTone(const QString& path, double seconds, int sampleRate, int channels,
               const QStringList& extraArgs) {
     const QString source =
         QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(sampleRate).arg(seconds);
@@ -47,29 +47,29 @@ bool MakeTone(const QString& path, double seconds, int sampleRate, int channels,
     return RunFFmpeg(args);
 }
 
-bool MakePicture(const QString& path, int width, int height, const QString& color) {
+bool makePicture(const QString& path, int width, int height, const QString& color) {
     const QString source = QStringLiteral("color=c=%1:s=%2x%3").arg(color).arg(width).arg(height);
     return RunFFmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source,
                       QStringLiteral("-frames:v"), QStringLiteral("1"), path});
 }
 
-bool WriteFile(const QString& path, const QByteArray& data) {
+bool writeFile(const QString& path, const QByteArray& data) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
-bool WriteScript(const QString& path, const QByteArray& text) {
-    return WriteFile(path, text) &&
+bool writeScript(const QString& path, const QByteArray& text) {
+    return writeFile(path, text) &&
            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
 }
 
-QByteArray ReadFile(const QString& path) {
+QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString ProgramDir() {
+QString programDir() {
     return QStringLiteral(VELMO_PROGRAM_DIR);
 }
 

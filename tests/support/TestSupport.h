@@ -12,25 +12,25 @@ namespace TestSupport {
 bool RunFFmpeg(const QStringList& arguments, QString* errorOutput = nullptr);
 
 // Runs ffprobe -v error -of json with the given arguments and returns its standard output.
-QByteArray RunFFprobe(const QStringList& arguments);
+QByteArray runFFprobe(const QStringList& arguments);
 
 // A sine tone of the given length; extraArgs go before the output path
 // (codec, sample format, ...).
-bool MakeTone(const QString& path, double seconds, int sampleRate = 44100, int channels = 2,
+bool makeTone(const QString& path, double seconds, int sampleRate = 44100, int channels = 2,
               const QStringList& extraArgs = {});
 
 // A small JPEG or PNG test picture (chosen by the extension).
-bool MakePicture(const QString& path, int width = 64, int height = 64,
+bool makePicture(const QString& path, int width = 64, int height = 64,
                  const QString& color = QStringLiteral("red"));
 
 // Writes a whole file, creating its folder; false when it cannot be written.
-bool WriteFile(const QString& path, const QByteArray& data);
+bool writeFile(const QString& path, const QByteArray& data);
 // Writes a whole file and lets its owner run it: a stand-in for a tool.
-bool WriteScript(const QString& path, const QByteArray& text);
+bool writeScript(const QString& path, const QByteArray& text);
 // A whole file's bytes; empty when it cannot be read.
-QByteArray ReadFile(const QString& path);
+QByteArray readFile(const QString& path);
 
 // The folder of the built executables (coverstamp, velmo-convert) and data files.
-QString ProgramDir();
+QString programDir();
 
 } // namespace TestSupport

@@ -39,7 +39,7 @@ private slots:
 
         // A little more than the whole days, so the count is not decided by seconds.
         const QDateTime now = QDateTime::currentDateTime().addDays(daysLater).addSecs(60);
-        StartupCleanup::ClearOldBackendOutputs(folder.path(), now);
+        StartupCleanup::clearOldBackendOutputs(folder.path(), now);
 
         QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("2024_01_01_10_00_00.txt"))), !dumpsDeleted);
         QCOMPARE(QFileInfo::exists(dir.filePath(QStringLiteral("UPPER.TXT"))), !dumpsDeleted);
@@ -49,9 +49,9 @@ private slots:
     }
 
     void missingFoldersAreNoError() {
-        StartupCleanup::ClearOldBackendOutputs(QStringLiteral("/nonexistent/velmo/BackendOutput"));
-        StartupCleanup::ClearTempCoverArtFiles(QStringLiteral("/nonexistent/velmo/covers"));
-        StartupCleanup::ClearTempCoverArtFiles(QString());
+        StartupCleanup::clearOldBackendOutputs(QStringLiteral("/nonexistent/velmo/BackendOutput"));
+        StartupCleanup::clearTempCoverArtFiles(QStringLiteral("/nonexistent/velmo/covers"));
+        StartupCleanup::clearTempCoverArtFiles(QString());
     }
 
     void tempCoverArtFilesAreAllDeleted() {
@@ -62,7 +62,7 @@ private slots:
         QVERIFY(dir.mkdir(QStringLiteral("nested")));
         touch(dir.filePath(QStringLiteral("nested/inner.jpg")));
 
-        StartupCleanup::ClearTempCoverArtFiles(folder.path());
+        StartupCleanup::clearTempCoverArtFiles(folder.path());
 
         QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList());
         QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("nested/inner.jpg"))));
@@ -78,7 +78,7 @@ private slots:
         QVERIFY(old.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
         old.close();
 
-        StartupCleanup::ClearTempCoverArtFiles(folder.path(), QDateTime::currentDateTime().addDays(-1));
+        StartupCleanup::clearTempCoverArtFiles(folder.path(), QDateTime::currentDateTime().addDays(-1));
 
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("old.jpg"))));
         QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("recent.jpg"))));
@@ -87,33 +87,33 @@ private slots:
     void shutdownRunsTheReplacement() {
         QTemporaryDir folder;
         const QString marker = QDir(folder.path()).filePath(QStringLiteral("powered off"));
-        ShutdownCommand::SetCommand({QStringLiteral("/usr/bin/touch"), marker});
+        ShutdownCommand::setCommand({QStringLiteral("/usr/bin/touch"), marker});
         QString error;
-        QVERIFY2(ShutdownCommand::Run(&error), qPrintable(error));
+        QVERIFY2(ShutdownCommand::run(&error), qPrintable(error));
         QVERIFY(QFileInfo::exists(marker));
-        ShutdownCommand::SetCommand({});
+        ShutdownCommand::setCommand({});
     }
 
     void shutdownReplacementFromEnvironment() {
         QTemporaryDir folder;
         const QString marker = QDir(folder.path()).filePath(QStringLiteral("from env"));
         qputenv("VELMO_SHUTDOWN_COMMAND", QByteArray("/usr/bin/touch \"") + marker.toUtf8() + "\"");
-        QCOMPARE(ShutdownCommand::ReplacementCommand(),
+        QCOMPARE(ShutdownCommand::replacementCommand(),
                  (QStringList{QStringLiteral("/usr/bin/touch"), marker}));
-        QVERIFY(ShutdownCommand::Run());
+        QVERIFY(ShutdownCommand::run());
         QVERIFY(QFileInfo::exists(marker));
         qputenv("VELMO_SHUTDOWN_COMMAND", "/bin/false");
     }
 
     void failingShutdownIsReported() {
-        ShutdownCommand::SetCommand({QStringLiteral("/bin/false")});
+        ShutdownCommand::setCommand({QStringLiteral("/bin/false")});
         QString error;
-        QVERIFY(!ShutdownCommand::Run(&error));
+        QVERIFY(!ShutdownCommand::run(&error));
         QVERIFY(!error.isEmpty());
-        ShutdownCommand::SetCommand({QStringLiteral("/nonexistent/shutdown-tool")});
-        QVERIFY(!ShutdownCommand::Run(&error));
+        ShutdownCommand::setCommand({QStringLiteral("/nonexistent/shutdown-tool")});
+        QVERIFY(!ShutdownCommand::run(&error));
         QVERIFY(!error.isEmpty());
-        ShutdownCommand::SetCommand({});
+        ShutdownCommand::setCommand({});
     }
 };
 

@@ -12,27 +12,27 @@
 
 namespace {
 
-struct TToolResult {
+struct ToolResult {
     int ExitCode = -1;
-    QString ErrorOutput;
+    QString errorOutput;
 };
 
-TToolResult RunCoverstamp(const QStringList& arguments) {
+ToolResult runCoverstamp(const QStringList& arguments) {
     QProcess process;
-    process.start(QDir(TestSupport::ProgramDir()).filePath(QStringLiteral("coverstamp")), arguments);
+    process.start(QDir(TestSupport::programDir()).filePath(QStringLiteral("coverstamp")), arguments);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardError())};
 }
 
 // The decoded audio, codec and duration: what must not change when a picture is written.
-QString AudioFingerprint(const QString& path) {
+QString audioFingerprint(const QString& path) {
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"), {"-hide_banner", "-nostdin", "-loglevel", "error", "-i", path,
                                             "-map", "0:a", "-f", "md5", "-"});
     ffmpeg.waitForFinished(60000);
     const QJsonObject probe =
-        QJsonDocument::fromJson(TestSupport::RunFFprobe({"-select_streams", "a:0", "-show_entries",
+        QJsonDocument::fromJson(TestSupport::runFFprobe({"-select_streams", "a:0", "-show_entries",
                                                          "stream=codec_name,duration:format=duration", path}))
             .object();
     const QJsonObject stream = probe["streams"].toArray().at(0).toObject();
@@ -41,31 +41,31 @@ QString AudioFingerprint(const QString& path) {
            probe["format"].toObject()["duration"].toString();
 }
 
-struct TPictures {
-    int Count = 0;
-    QString Codec; // of the last one
+struct Pictures {
+    int count = 0;
+    QString codec; // of the last one
 };
 
-TPictures AttachedPictures(const QString& path) {
+Pictures attachedPictures(const QString& path) {
     const QJsonObject probe =
         QJsonDocument::fromJson(
-            TestSupport::RunFFprobe(
+            TestSupport::runFFprobe(
                 {"-show_entries", "stream=codec_name:stream_disposition=attached_pic", path}))
             .object();
-    TPictures pictures;
+    Pictures pictures;
     for (const QJsonValue& stream : probe["streams"].toArray()) {
         if (stream["disposition"]["attached_pic"].toInt() == 1) {
-            ++pictures.Count;
-            pictures.Codec = stream["codec_name"].toString();
+            ++pictures.count;
+            pictures.codec = stream["codec_name"].toString();
         }
     }
     return pictures;
 }
 
 // The title wherever the container keeps it (format or stream tags, any case).
-QString Title(const QString& path) {
+QString title(const QString& path) {
     const QJsonObject probe =
-        QJsonDocument::fromJson(TestSupport::RunFFprobe({"-show_entries", "format_tags:stream_tags", path}))
+        QJsonDocument::fromJson(TestSupport::runFFprobe({"-show_entries", "format_tags:stream_tags", path}))
             .object();
     QList<QJsonObject> tagSets{probe["format"]["tags"].toObject()};
     for (const QJsonValue& stream : probe["streams"].toArray())
@@ -79,7 +79,7 @@ QString Title(const QString& path) {
     return {};
 }
 
-QByteArray FileHash(const QString& path) {
+QByteArray fileHash(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
@@ -90,17 +90,17 @@ QByteArray FileHash(const QString& path) {
 
 class TestCoverstamp : public QObject {
     Q_OBJECT
-    QTemporaryDir FDir;
-    QString FJpeg;
-    QString FPng;
+    QTemporaryDir m_dir;
+    QString m_jpeg;
+    QString m_png;
 
 private slots:
     void initTestCase() {
-        QVERIFY(FDir.isValid());
-        FJpeg = FDir.filePath(QStringLiteral("cover.jpg"));
-        FPng = FDir.filePath(QStringLiteral("cover.png"));
-        QVERIFY(TestSupport::MakePicture(FJpeg, 64, 64, QStringLiteral("red")));
-        QVERIFY(TestSupport::MakePicture(FPng, 48, 48, QStringLiteral("blue")));
+        QVERIFY(m_dir.isValid());
+        m_jpeg = m_dir.filePath(QStringLiteral("cover.jpg"));
+        m_png = m_dir.filePath(QStringLiteral("cover.png"));
+        QVERIFY(TestSupport::makePicture(m_jpeg, 64, 64, QStringLiteral("red")));
+        QVERIFY(TestSupport::makePicture(m_png, 48, 48, QStringLiteral("blue")));
     }
 
     // Each output format: the picture goes in as the one front cover, a second
@@ -124,10 +124,10 @@ private slots:
         QFETCH(QString, fileName);
         QFETCH(QStringList, codecArgs);
         QFETCH(bool, carriedCover);
-        const QString path = FDir.filePath(fileName);
+        const QString path = m_dir.filePath(fileName);
         QStringList args{"-f", "lavfi", "-i", "sine=frequency=440:duration=2"};
         if (carriedCover)
-            args << "-i" << FJpeg << "-map"
+            args << "-i" << m_jpeg << "-map"
                  << "0"
                  << "-map"
                  << "1"
@@ -138,24 +138,24 @@ private slots:
         args << codecArgs << "-metadata"
              << "title=Keep me" << path;
         QVERIFY(TestSupport::RunFFmpeg(args));
-        QCOMPARE(AttachedPictures(path).Count, carriedCover ? 1 : 0);
-        const QString audioBefore = AudioFingerprint(path);
+        QCOMPARE(attachedPictures(path).count, carriedCover ? 1 : 0);
+        const QString audioBefore = audioFingerprint(path);
 
-        TToolResult result = RunCoverstamp({path, FJpeg});
-        QVERIFY2(result.ExitCode == 0, qPrintable(result.ErrorOutput));
-        QCOMPARE(AttachedPictures(path).Count, 1);
-        QCOMPARE(AttachedPictures(path).Codec, QStringLiteral("mjpeg"));
+        ToolResult result = runCoverstamp({path, m_jpeg});
+        QVERIFY2(result.ExitCode == 0, qPrintable(result.errorOutput));
+        QCOMPARE(attachedPictures(path).count, 1);
+        QCOMPARE(attachedPictures(path).codec, QStringLiteral("mjpeg"));
 
-        result = RunCoverstamp({path, FPng});
-        QVERIFY2(result.ExitCode == 0, qPrintable(result.ErrorOutput));
-        const TPictures pictures = AttachedPictures(path);
-        QCOMPARE(pictures.Count, 1);
-        QCOMPARE(pictures.Codec, QStringLiteral("png"));
-        QCOMPARE(Title(path), QStringLiteral("Keep me"));
-        QCOMPARE(AudioFingerprint(path), audioBefore);
-        QVERIFY(result.ErrorOutput.isEmpty());
+        result = runCoverstamp({path, m_png});
+        QVERIFY2(result.ExitCode == 0, qPrintable(result.errorOutput));
+        const Pictures pictures = attachedPictures(path);
+        QCOMPARE(pictures.count, 1);
+        QCOMPARE(pictures.codec, QStringLiteral("png"));
+        QCOMPARE(title(path), QStringLiteral("Keep me"));
+        QCOMPARE(audioFingerprint(path), audioBefore);
+        QVERIFY(result.errorOutput.isEmpty());
         // No work copy is left beside the file.
-        QCOMPARE(QDir(FDir.path()).entryList({".coverstamp*"}, QDir::Hidden | QDir::Files), QStringList());
+        QCOMPARE(QDir(m_dir.path()).entryList({".coverstamp*"}, QDir::Hidden | QDir::Files), QStringList());
     }
 
     // Every failure: its own exit code, one line saying why, and the file as it was.
@@ -180,24 +180,24 @@ private slots:
         QFETCH(QString, fileName);
         QFETCH(QString, picture);
         QFETCH(int, exitCode);
-        const QString path = FDir.filePath(fileName);
+        const QString path = m_dir.filePath(fileName);
         if (fileName == QStringLiteral("junk.mp3") || picture == QStringLiteral("notes.jpg")) {
-            QFile junk(FDir.filePath(fileName == QStringLiteral("junk.mp3") ? fileName : picture));
+            QFile junk(m_dir.filePath(fileName == QStringLiteral("junk.mp3") ? fileName : picture));
             QVERIFY(junk.open(QIODevice::WriteOnly));
             junk.write("this is not a picture nor a sound\n");
         }
         if (fileName == QStringLiteral("ok.flac") || fileName == QStringLiteral("raw.aac"))
-            QVERIFY(TestSupport::MakeTone(path, 1));
-        const QByteArray before = FileHash(path);
+            QVERIFY(TestSupport::makeTone(path, 1));
+        const QByteArray before = fileHash(path);
 
-        const TToolResult result =
-            fileName.isEmpty() ? RunCoverstamp({}) : RunCoverstamp({path, FDir.filePath(picture)});
+        const ToolResult result =
+            fileName.isEmpty() ? runCoverstamp({}) : runCoverstamp({path, m_dir.filePath(picture)});
         QCOMPARE(result.ExitCode, exitCode);
-        QCOMPARE(result.ErrorOutput.count(u'\n'), 1);
-        QVERIFY(result.ErrorOutput.startsWith(QStringLiteral("coverstamp: ")));
-        QCOMPARE(FileHash(path), before);
+        QCOMPARE(result.errorOutput.count(u'\n'), 1);
+        QVERIFY(result.errorOutput.startsWith(QStringLiteral("coverstamp: ")));
+        QCOMPARE(fileHash(path), before);
         if (fileName == QStringLiteral("raw.aac"))
-            QCOMPARE(AttachedPictures(path).Count, 0);
+            QCOMPARE(attachedPictures(path).count, 0);
     }
 };
 

@@ -5,17 +5,17 @@
 #include <filesystem>
 #include <string>
 
-enum class TCoverResult { Written, FormatHasNoPicture, Unreadable, WriteFailed };
+enum class CoverResult { Written, FormatHasNoPicture, Unreadable, WriteFailed };
 
 // Puts the picture into the file as its one front cover, with TagLib, choosing
 // the tag by the extension (lower case, with the dot) of the file's real name.
 // An earlier front cover, or the untyped picture ffmpeg carries over from the
 // source, is replaced; every other tag and picture stays; the audio is not touched.
-TCoverResult WriteFrontCover(const std::filesystem::path& file, const std::string& extension,
-                             const TPicture& picture);
+CoverResult writeFrontCover(const std::filesystem::path& file, const std::string& extension,
+                            const Picture& picture);
 
 // True when the file's front cover holds exactly these bytes.
-bool HasFrontCover(const std::filesystem::path& file, const std::string& extension, const TPicture& picture);
+bool hasFrontCover(const std::filesystem::path& file, const std::string& extension, const Picture& picture);
 
 // True for the extensions whose files can hold a picture.
-bool CanHoldPicture(const std::string& extension);
+bool canHoldPicture(const std::string& extension);

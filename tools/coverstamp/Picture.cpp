@@ -3,28 +3,28 @@
 #include <fstream>
 #include <iterator>
 
-std::optional<TPicture> LoadPicture(const std::filesystem::path& path, TPictureLoadError& error) {
+std::optional<Picture> loadPicture(const std::filesystem::path& path, PictureLoadError& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in || std::filesystem::is_directory(path)) {
-        error = TPictureLoadError::Unreadable;
+        error = PictureLoadError::Unreadable;
         return std::nullopt;
     }
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (in.bad()) {
-        error = TPictureLoadError::Unreadable;
+        error = PictureLoadError::Unreadable;
         return std::nullopt;
     }
-    static const std::string JpegMagic("\xFF\xD8\xFF", 3);
-    static const std::string PngMagic("\x89PNG\r\n\x1A\n", 8);
-    TPicture picture;
-    if (bytes.compare(0, JpegMagic.size(), JpegMagic) == 0) {
-        picture.Format = TPicture::TFormat::Jpeg;
-    } else if (bytes.compare(0, PngMagic.size(), PngMagic) == 0) {
-        picture.Format = TPicture::TFormat::Png;
+    static const std::string jpegMagic("\xFF\xD8\xFF", 3);
+    static const std::string pngMagic("\x89PNG\r\n\x1A\n", 8);
+    Picture picture;
+    if (bytes.compare(0, jpegMagic.size(), jpegMagic) == 0) {
+        picture.format = Picture::Format::Jpeg;
+    } else if (bytes.compare(0, pngMagic.size(), pngMagic) == 0) {
+        picture.format = Picture::Format::Png;
     } else {
-        error = TPictureLoadError::NotJpegOrPng;
+        error = PictureLoadError::NotJpegOrPng;
         return std::nullopt;
     }
-    picture.Data = TagLib::ByteVector(bytes.data(), static_cast<unsigned int>(bytes.size()));
+    picture.data = TagLib::ByteVector(bytes.data(), static_cast<unsigned int>(bytes.size()));
     return picture;
 }

@@ -6,15 +6,15 @@
 #include <taglib/tbytevector.h>
 
 // A cover picture as it goes into a file: the bytes and what they are.
-struct TPicture {
-    enum class TFormat { Jpeg, Png };
-    TFormat Format = TFormat::Jpeg;
-    TagLib::ByteVector Data;
+struct Picture {
+    enum class Format { Jpeg, Png };
+    Format format = Format::Jpeg;
+    TagLib::ByteVector data;
 
-    std::string MimeType() const { return Format == TFormat::Png ? "image/png" : "image/jpeg"; }
+    std::string mimeType() const { return format == Format::Png ? "image/png" : "image/jpeg"; }
 };
 
-enum class TPictureLoadError { Unreadable, NotJpegOrPng };
+enum class PictureLoadError { Unreadable, NotJpegOrPng };
 
 // Reads a picture file and tells JPEG from PNG by its first bytes, not by its name.
-std::optional<TPicture> LoadPicture(const std::filesystem::path& path, TPictureLoadError& error);
+std::optional<Picture> loadPicture(const std::filesystem::path& path, PictureLoadError& error);

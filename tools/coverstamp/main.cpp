@@ -30,13 +30,13 @@ enum ExitCode : int {
     WriteFailed = 7,
 };
 
-int Fail(int code, const std::string& reason) {
+int fail(int code, const std::string& reason) {
     std::cerr << "coverstamp: " << reason << '\n';
     return code;
 }
 
 // TagLib's own diagnostics would add lines to the one-line reason.
-class TQuietTagLib : public TagLib::DebugListener {
+class QuietTagLib : public TagLib::DebugListener {
 public:
     void printMessage(const TagLib::String&) override {}
 };
@@ -47,28 +47,28 @@ public:
 char WorkCopyPath[4096];
 volatile sig_atomic_t HaveWorkCopy = 0;
 
-extern "C" void RemoveWorkCopyAndEnd(int signalNumber) {
+extern "C" void removeWorkCopyAndEnd(int signalNumber) {
     if (HaveWorkCopy)
         ::unlink(WorkCopyPath);
     ::signal(signalNumber, SIG_DFL);
     ::raise(signalNumber);
 }
 
-void RemoveWorkCopyOnSignals() {
+void removeWorkCopyOnSignals() {
     struct sigaction action {};
-    action.sa_handler = RemoveWorkCopyAndEnd;
+    action.sa_handler = removeWorkCopyAndEnd;
     sigemptyset(&action.sa_mask);
     for (int signalNumber : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signalNumber, &action, nullptr);
 }
 
-void RemoveWorkCopy(const fs::path& workCopy) {
+void removeWorkCopy(const fs::path& workCopy) {
     HaveWorkCopy = 0;
     std::error_code ignored;
     fs::remove(workCopy, ignored);
 }
 
-std::string LowerCaseExtension(const fs::path& file) {
+std::string lowerCaseExtension(const fs::path& file) {
     std::string extension = file.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
@@ -79,68 +79,68 @@ std::string LowerCaseExtension(const fs::path& file) {
 
 int main(int argc, char* argv[]) {
     if (argc != 3 || argv[1][0] == '\0' || argv[2][0] == '\0')
-        return Fail(WrongArguments, "usage: coverstamp <converted file> <picture file>");
+        return fail(WrongArguments, "usage: coverstamp <converted file> <picture file>");
     const fs::path file = fs::absolute(argv[1]);
     const fs::path picturePath = argv[2];
 
     std::error_code error;
     if (!fs::is_regular_file(file, error) || !std::ifstream(file, std::ios::binary))
-        return Fail(FileUnreadable, "cannot read " + file.string());
+        return fail(FileUnreadable, "cannot read " + file.string());
 
-    TPictureLoadError pictureError{};
-    const std::optional<TPicture> picture = LoadPicture(picturePath, pictureError);
+    PictureLoadError pictureError{};
+    const std::optional<Picture> picture = loadPicture(picturePath, pictureError);
     if (!picture) {
-        if (pictureError == TPictureLoadError::NotJpegOrPng)
-            return Fail(PictureNotJpegOrPng, picturePath.string() + " is not a JPEG or PNG picture");
-        return Fail(PictureUnreadable, "cannot read the picture " + picturePath.string());
+        if (pictureError == PictureLoadError::NotJpegOrPng)
+            return fail(PictureNotJpegOrPng, picturePath.string() + " is not a JPEG or PNG picture");
+        return fail(PictureUnreadable, "cannot read the picture " + picturePath.string());
     }
 
-    const std::string extension = LowerCaseExtension(file);
-    if (!CanHoldPicture(extension))
-        return Fail(FormatHasNoPicture,
+    const std::string extension = lowerCaseExtension(file);
+    if (!canHoldPicture(extension))
+        return fail(FormatHasNoPicture,
                     "a " + (extension.empty() ? std::string("file without extension") : extension + " file") +
                         " cannot hold a picture");
     if (::access(file.c_str(), W_OK) != 0)
-        return Fail(WriteFailed, "cannot write " + file.string() + ": " + std::strerror(errno));
+        return fail(WriteFailed, "cannot write " + file.string() + ": " + std::strerror(errno));
 
-    TQuietTagLib quiet;
+    QuietTagLib quiet;
     TagLib::setDebugListener(&quiet);
 
     const fs::path workCopy = file.parent_path() / (".coverstamp-" + std::to_string(::getpid()) + ".tmp");
     if (workCopy.native().size() >= sizeof WorkCopyPath)
-        return Fail(WriteFailed, "the path is too long: " + file.string());
+        return fail(WriteFailed, "the path is too long: " + file.string());
     std::strcpy(WorkCopyPath, workCopy.c_str());
-    RemoveWorkCopyOnSignals();
+    removeWorkCopyOnSignals();
     HaveWorkCopy = 1;
     fs::copy_file(file, workCopy, fs::copy_options::overwrite_existing, error);
     if (!error)
         fs::permissions(workCopy, fs::status(file).permissions(), error);
     if (error) {
-        RemoveWorkCopy(workCopy);
-        return Fail(WriteFailed, "cannot write beside " + file.string() + ": " + error.message());
+        removeWorkCopy(workCopy);
+        return fail(WriteFailed, "cannot write beside " + file.string() + ": " + error.message());
     }
 
-    switch (WriteFrontCover(workCopy, extension, *picture)) {
-    case TCoverResult::Written:
+    switch (writeFrontCover(workCopy, extension, *picture)) {
+    case CoverResult::Written:
         break;
-    case TCoverResult::Unreadable:
-        RemoveWorkCopy(workCopy);
-        return Fail(FileUnreadable, file.string() + " is not a readable " + extension + " file");
-    case TCoverResult::FormatHasNoPicture:
-        RemoveWorkCopy(workCopy);
-        return Fail(FormatHasNoPicture, "a " + extension + " file cannot hold a picture");
-    case TCoverResult::WriteFailed:
-        RemoveWorkCopy(workCopy);
-        return Fail(WriteFailed, "cannot write the picture into " + file.string());
+    case CoverResult::Unreadable:
+        removeWorkCopy(workCopy);
+        return fail(FileUnreadable, file.string() + " is not a readable " + extension + " file");
+    case CoverResult::FormatHasNoPicture:
+        removeWorkCopy(workCopy);
+        return fail(FormatHasNoPicture, "a " + extension + " file cannot hold a picture");
+    case CoverResult::WriteFailed:
+        removeWorkCopy(workCopy);
+        return fail(WriteFailed, "cannot write the picture into " + file.string());
     }
-    if (!HasFrontCover(workCopy, extension, *picture)) {
-        RemoveWorkCopy(workCopy);
-        return Fail(WriteFailed, "the picture is not in " + file.string() + " after writing");
+    if (!hasFrontCover(workCopy, extension, *picture)) {
+        removeWorkCopy(workCopy);
+        return fail(WriteFailed, "the picture is not in " + file.string() + " after writing");
     }
     fs::rename(workCopy, file, error);
     if (error) {
-        RemoveWorkCopy(workCopy);
-        return Fail(WriteFailed, "cannot replace " + file.string() + ": " + error.message());
+        removeWorkCopy(workCopy);
+        return fail(WriteFailed, "cannot replace " + file.string() + ": " + error.message());
     }
     HaveWorkCopy = 0;
     return Success;

@@ -1,4 +1,4 @@
-#include "engine/FFMpegProgressParser.h"
+#include "engine/FFmpegProgressParser.h"
 
 #include "base/TextFormat.h"
 
@@ -9,7 +9,7 @@
 namespace {
 
 // Blanks and control characters off both ends.
-QStringView TrimmedField(QStringView text) {
+QStringView trimmedField(QStringView text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text[begin].unicode() <= 32)
@@ -21,14 +21,14 @@ QStringView TrimmedField(QStringView text) {
 
 // The characters from `from` up to `to`, less `dropAtEnd` of them; empty when
 // nothing is left.
-QStringView Between(QStringView line, qsizetype from, qsizetype to, qsizetype dropAtEnd) {
+QStringView between(QStringView line, qsizetype from, qsizetype to, qsizetype dropAtEnd) {
     const qsizetype length = to - from - dropAtEnd;
     if (from >= line.size() || length <= 0)
         return {};
     return line.sliced(from, std::min(length, line.size() - from));
 }
 
-int TwoDigits(QStringView text) {
+int twoDigits(QStringView text) {
     if (text.size() != 2 || !text[0].isDigit() || !text[1].isDigit())
         return -1;
     return text[0].digitValue() * 10 + text[1].digitValue();
@@ -36,7 +36,7 @@ int TwoDigits(QStringView text) {
 
 } // namespace
 
-qint64 TFFMpegProgressParser::ParseProgressTime(QStringView text) {
+qint64 FFmpegProgressParser::parseProgressTime(QStringView text) {
     const qsizetype firstColon = text.indexOf(u':');
     const qsizetype secondColon = firstColon < 0 ? -1 : text.indexOf(u':', firstColon + 1);
     if (firstColon <= 0 || secondColon < 0)
@@ -45,44 +45,44 @@ qint64 TFFMpegProgressParser::ParseProgressTime(QStringView text) {
     if (hoursText.size() > 9 ||
         !std::all_of(hoursText.begin(), hoursText.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return -1;
-    const int minutes = TwoDigits(text.sliced(firstColon + 1, secondColon - firstColon - 1));
-    const int seconds = TwoDigits(text.sliced(secondColon + 1));
+    const int minutes = twoDigits(text.sliced(firstColon + 1, secondColon - firstColon - 1));
+    const int seconds = twoDigits(text.sliced(secondColon + 1));
     if (minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59)
         return -1;
     return hoursText.toLongLong() * 3600 + minutes * 60 + seconds;
 }
 
-TFFMpegProgressInfo TFFMpegProgressParser::GetTime(const QString& FFmpegOutput) {
-    static const QString TimeKey = QStringLiteral("time=");
-    static const QString BitrateKey = QStringLiteral("bitrate=");
-    static const QString SpeedKey = QStringLiteral("speed=");
+FFmpegProgress FFmpegProgressParser::time(const QString& ffmpegOutput) {
+    static const QString timeKey = QStringLiteral("time=");
+    static const QString bitrateKey = QStringLiteral("bitrate=");
+    static const QString speedKey = QStringLiteral("speed=");
 
-    TFFMpegProgressInfo info;
-    const QStringView line(FFmpegOutput);
-    const qsizetype timePos = line.indexOf(TimeKey);
-    const qsizetype bitratePos = line.indexOf(BitrateKey);
-    const qsizetype speedPos = line.indexOf(SpeedKey);
+    FFmpegProgress info;
+    const QStringView line(ffmpegOutput);
+    const qsizetype timePos = line.indexOf(timeKey);
+    const qsizetype bitratePos = line.indexOf(bitrateKey);
+    const qsizetype speedPos = line.indexOf(speedKey);
     if (timePos < 0 || bitratePos < 0 || speedPos < 0)
         return info;
 
     // ffmpeg writes "time=HH:MM:SS.hh " and ends the line with "x" and four
     // blanks: the hundredths and the "x" are cut off by position.
-    const QStringView timeText = TrimmedField(Between(line, timePos + TimeKey.size(), bitratePos, 4));
-    info.Kbps = TrimmedField(Between(line, bitratePos + BitrateKey.size(), speedPos, 0)).toString();
-    const QStringView speedText = TrimmedField(Between(line, speedPos + SpeedKey.size(), line.size(), 5));
-    info.SpeedInt = ParseFloatText(speedText.toString());
-    info.Speed = speedText.toString() + u'x';
+    const QStringView timeText = trimmedField(between(line, timePos + timeKey.size(), bitratePos, 4));
+    info.kbps = trimmedField(between(line, bitratePos + bitrateKey.size(), speedPos, 0)).toString();
+    const QStringView speedText = trimmedField(between(line, speedPos + speedKey.size(), line.size(), 5));
+    info.speedInt = parseFloatText(speedText.toString());
+    info.speed = speedText.toString() + u'x';
 
     if (!timeText.isEmpty()) {
-        const qint64 seconds = ParseProgressTime(timeText);
+        const qint64 seconds = parseProgressTime(timeText);
         if (seconds < 0 || seconds > std::numeric_limits<qint32>::max())
             throw std::runtime_error("'" + timeText.toString().toStdString() + "' is not a valid time");
-        info.TimeProcessed = qint32(seconds);
+        info.timeProcessed = qint32(seconds);
     }
     return info;
 }
 
-qint64 ProgressPercent(qint32 timeProcessed, qint64 durationMs) {
+qint64 progressPercent(qint32 timeProcessed, qint64 durationMs) {
     const qint64 durationSeconds = durationMs / 1000;
     if (durationSeconds <= 0)
         return 0;

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestTextHelpers : public QObject {
+class TestTextAndFileNames : public QObject {
     Q_OBJECT
 
 private slots:
@@ -41,7 +41,7 @@ private slots:
     void fileVersionBuild();
 };
 
-void TestTextHelpers::outputPath_data() {
+void TestTextAndFileNames::outputPath_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("outputFolder");
     QTest::addColumn<bool>("sameAsSource");
@@ -100,7 +100,7 @@ void TestTextHelpers::outputPath_data() {
                                                             << "/out/Mp3/etc/a.mp3";
 }
 
-void TestTextHelpers::outputPath() {
+void TestTextAndFileNames::outputPath() {
     QFETCH(QString, source);
     QFETCH(QString, outputFolder);
     QFETCH(bool, sameAsSource);
@@ -108,12 +108,10 @@ void TestTextHelpers::outputPath() {
     QFETCH(QString, extension);
     QFETCH(QString, formatName);
     QFETCH(QString, expected);
-    QCOMPARE(TOutputFilePathHelper::GenerateOutputFilePath(source, outputFolder, sameAsSource, folderTree,
-                                                           extension, formatName),
-             expected);
+    QCOMPARE(outputFilePath(source, outputFolder, sameAsSource, folderTree, extension, formatName), expected);
 }
 
-void TestTextHelpers::formatDuration_data() {
+void TestTextAndFileNames::formatDuration_data() {
     QTest::addColumn<qint64>("seconds");
     QTest::addColumn<QString>("expected");
     QTest::newRow("zero") << qint64(0) << "00:00:00";
@@ -125,13 +123,13 @@ void TestTextHelpers::formatDuration_data() {
     QTest::newRow("100 hours") << qint64(360000) << "100:00:00";
 }
 
-void TestTextHelpers::formatDuration() {
+void TestTextAndFileNames::formatDuration() {
     QFETCH(qint64, seconds);
     QFETCH(QString, expected);
-    QCOMPARE(FormatDuration(seconds), expected);
+    QCOMPARE(::formatDuration(seconds), expected);
 }
 
-void TestTextHelpers::formatByteSize_data() {
+void TestTextAndFileNames::formatByteSize_data() {
     QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("expected");
     QTest::newRow("zero") << qint64(0) << "0 Byte";
@@ -146,20 +144,20 @@ void TestTextHelpers::formatByteSize_data() {
     QTest::newRow("4 EiB") << (qint64(4) << 60) << "4.00 EB";
 }
 
-void TestTextHelpers::formatByteSize() {
+void TestTextAndFileNames::formatByteSize() {
     QFETCH(qint64, bytes);
     QFETCH(QString, expected);
-    QCOMPARE(FormatByteSize(bytes), expected);
+    QCOMPARE(::formatByteSize(bytes), expected);
 }
 
-void TestTextHelpers::formatByteSizeUsesUserSeparator() {
+void TestTextAndFileNames::formatByteSizeUsesUserSeparator() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    QCOMPARE(FormatByteSize(1536), QStringLiteral("1,50 KB"));
+    QCOMPARE(::formatByteSize(1536), QStringLiteral("1,50 KB"));
     // No thousands separator inside the number.
-    QCOMPARE(FormatByteSize(1048576), QStringLiteral("1024,00 KB"));
+    QCOMPARE(::formatByteSize(1048576), QStringLiteral("1024,00 KB"));
 }
 
-void TestTextHelpers::extension_data() {
+void TestTextAndFileNames::extension_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("extension");
     QTest::addColumn<QString>("stem");
@@ -177,32 +175,32 @@ void TestTextHelpers::extension_data() {
                                   << "/a/b";
 }
 
-void TestTextHelpers::extension() {
+void TestTextAndFileNames::extension() {
     QFETCH(QString, path);
     QFETCH(QString, extension);
     QFETCH(QString, stem);
-    QCOMPARE(FileExtension(path), extension);
-    QCOMPARE(PathWithoutExtension(path), stem);
+    QCOMPARE(fileExtension(path), extension);
+    QCOMPARE(pathWithoutExtension(path), stem);
 }
 
-void TestTextHelpers::uniqueFileName() {
+void TestTextAndFileNames::uniqueFileName() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("a.mp3"));
-    QCOMPARE(GetUniqueFileName(path), path);
+    QCOMPARE(::uniqueFileName(path), path);
 
     QFile(path).open(QIODevice::WriteOnly);
-    QCOMPARE(GetUniqueFileName(path), dir.filePath(QStringLiteral("a_1.mp3")));
+    QCOMPARE(::uniqueFileName(path), dir.filePath(QStringLiteral("a_1.mp3")));
     QFile(dir.filePath(QStringLiteral("a_1.mp3"))).open(QIODevice::WriteOnly);
-    QCOMPARE(GetUniqueFileName(path), dir.filePath(QStringLiteral("a_2.mp3")));
+    QCOMPARE(::uniqueFileName(path), dir.filePath(QStringLiteral("a_2.mp3")));
 
     // A folder of that name counts as taken as well.
     const QString noExtension = dir.filePath(QStringLiteral("track"));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("track")));
-    QCOMPARE(GetUniqueFileName(noExtension), dir.filePath(QStringLiteral("track_1")));
+    QCOMPARE(::uniqueFileName(noExtension), dir.filePath(QStringLiteral("track_1")));
 }
 
-void TestTextHelpers::parseFloatText_data() {
+void TestTextAndFileNames::parseFloatText_data() {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("expected");
@@ -220,22 +218,22 @@ void TestTextHelpers::parseFloatText_data() {
                                 << "inf" << 0.0;
 }
 
-void TestTextHelpers::parseFloatText() {
+void TestTextAndFileNames::parseFloatText() {
     QFETCH(QString, locale);
     QFETCH(QString, text);
     QFETCH(double, expected);
     QLocale::setDefault(QLocale(locale));
-    QCOMPARE(ParseFloatText(text), expected);
+    QCOMPARE(::parseFloatText(text), expected);
 }
 
-void TestTextHelpers::makeValidFileName() {
-    QCOMPARE(MakeValidFileName(QStringLiteral("a\"b*c/d:e<f>g?h\\i|j")),
+void TestTextAndFileNames::makeValidFileName() {
+    QCOMPARE(::makeValidFileName(QStringLiteral("a\"b*c/d:e<f>g?h\\i|j")),
              QStringLiteral("a_b_c_d_e_f_g_h_i_j"));
     const QString kept = QStringLiteral("My preset\t%1 (ä) .prf").arg(QChar(7));
-    QCOMPARE(MakeValidFileName(kept), kept);
+    QCOMPARE(::makeValidFileName(kept), kept);
 }
 
-void TestTextHelpers::olderThanDays_data() {
+void TestTextAndFileNames::olderThanDays_data() {
     QTest::addColumn<qint64>("ageSeconds");
     QTest::addColumn<bool>("older");
     const qint64 day = 24 * 60 * 60;
@@ -245,27 +243,27 @@ void TestTextHelpers::olderThanDays_data() {
     QTest::newRow("just created") << qint64(0) << false;
 }
 
-void TestTextHelpers::olderThanDays() {
+void TestTextAndFileNames::olderThanDays() {
     QFETCH(qint64, ageSeconds);
     QFETCH(bool, older);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.nxlog"));
     QVERIFY(QFile(path).open(QIODevice::WriteOnly));
-    const QDateTime created = FileCreationTime(path);
+    const QDateTime created = fileCreationTime(path);
     QVERIFY(created.isValid());
     QVERIFY(qAbs(created.secsTo(QDateTime::currentDateTime())) < 60);
-    QCOMPARE(IsOlderThanDays(path, 7, created.addSecs(ageSeconds)), older);
+    QCOMPARE(isOlderThanDays(path, 7, created.addSecs(ageSeconds)), older);
     // Folders have a creation time too.
-    QCOMPARE(IsOlderThanDays(dir.path(), 7, FileCreationTime(dir.path()).addSecs(ageSeconds)), older);
+    QCOMPARE(isOlderThanDays(dir.path(), 7, fileCreationTime(dir.path()).addSecs(ageSeconds)), older);
 }
 
-void TestTextHelpers::olderThanDaysOfMissingFile() {
-    QVERIFY(!IsOlderThanDays(QStringLiteral("/nonexistent/velmo/x.log"), 7,
+void TestTextAndFileNames::olderThanDaysOfMissingFile() {
+    QVERIFY(!isOlderThanDays(QStringLiteral("/nonexistent/velmo/x.log"), 7,
                              QDateTime::currentDateTime().addYears(10)));
-    QVERIFY(!FileCreationTime(QStringLiteral("/nonexistent/velmo/x.log")).isValid());
+    QVERIFY(!fileCreationTime(QStringLiteral("/nonexistent/velmo/x.log")).isValid());
 }
 
-void TestTextHelpers::extensionLists_data() {
+void TestTextAndFileNames::extensionLists_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<bool>("inAddOnly");
@@ -279,23 +277,23 @@ void TestTextHelpers::extensionLists_data() {
     QTest::newRow("whole entries only") << "/m/x.fla" << QStringList{"flac"} << false << true;
 }
 
-void TestTextHelpers::extensionLists() {
+void TestTextAndFileNames::extensionLists() {
     QFETCH(QString, path);
     QFETCH(QStringList, list);
     QFETCH(bool, inAddOnly);
     QFETCH(bool, notIgnored);
-    QCOMPARE(IsInAddOnlyList(path, list), inAddOnly);
-    QCOMPARE(IsNotInIgnoredList(path, list), notIgnored);
+    QCOMPARE(isInAddOnlyList(path, list), inAddOnly);
+    QCOMPARE(isNotInIgnoredList(path, list), notIgnored);
 }
 
-void TestTextHelpers::textInList() {
+void TestTextAndFileNames::textInList() {
     const QStringList list{QStringLiteral("eng"), QStringLiteral("ger")};
-    QVERIFY(IsTextInList(list, QStringLiteral("ger")));
-    QVERIFY(!IsTextInList(list, QStringLiteral("GER")));
-    QVERIFY(!IsTextInList({}, QStringLiteral("eng")));
+    QVERIFY(isTextInList(list, QStringLiteral("ger")));
+    QVERIFY(!isTextInList(list, QStringLiteral("GER")));
+    QVERIFY(!isTextInList({}, QStringLiteral("eng")));
 }
 
-void TestTextHelpers::threadCountCeiling_data() {
+void TestTextAndFileNames::threadCountCeiling_data() {
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("ceiling");
     QTest::newRow("0") << 0 << 1;
@@ -307,15 +305,15 @@ void TestTextHelpers::threadCountCeiling_data() {
     QTest::newRow("64") << 64 << 32;
 }
 
-void TestTextHelpers::threadCountCeiling() {
+void TestTextAndFileNames::threadCountCeiling() {
     QFETCH(int, count);
     QFETCH(int, ceiling);
-    QCOMPARE(GetThreadCountCeiling(count), ceiling);
+    QCOMPARE(::threadCountCeiling(count), ceiling);
 }
 
-void TestTextHelpers::timeStampText() {
+void TestTextAndFileNames::timeStampText() {
     const QDateTime before = QDateTime::currentDateTime();
-    const QString text = GetTimeStampText();
+    const QString text = ::timeStampText();
     QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}_\\d\\d_\\d\\d_\\d\\d_\\d\\d_\\d\\d$"))
                  .match(text)
                  .hasMatch(),
@@ -324,11 +322,10 @@ void TestTextHelpers::timeStampText() {
     QVERIFY(qAbs(parsed.secsTo(before)) <= 2);
 }
 
-void TestTextHelpers::fileVersionBuild() {
-    QCOMPARE(GetFileVersionBuild(QCoreApplication::applicationFilePath()),
-             QStringLiteral(VELMO_BUILD_NUMBER));
-    QVERIFY(GetFileVersionBuild(QStringLiteral("/nonexistent/velmo")).isEmpty());
+void TestTextAndFileNames::fileVersionBuild() {
+    QCOMPARE(::fileVersionBuild(QCoreApplication::applicationFilePath()), QStringLiteral(VELMO_BUILD_NUMBER));
+    QVERIFY(::fileVersionBuild(QStringLiteral("/nonexistent/velmo")).isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestTextHelpers)
-#include "tst_texthelpers.moc"
+QTEST_GUILESS_MAIN(TestTextAndFileNames)
+#include "tst_textandfilenames.moc"

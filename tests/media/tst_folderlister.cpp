@@ -1,4 +1,4 @@
-#include "media/FileListThread.h"
+#include "media/FolderLister.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -6,14 +6,14 @@
 
 namespace {
 
-bool Touch(const QString& path) {
+bool touch(const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly);
 }
 
 // File names relative to the root, in the walk's order.
-QStringList Relative(const QString& root, const QStringList& files) {
+QStringList relative(const QString& root, const QStringList& files) {
     const QDir dir(root);
     QStringList names;
     for (const QString& file : files)
@@ -21,16 +21,16 @@ QStringList Relative(const QString& root, const QStringList& files) {
     return names;
 }
 
-QStringList Walk(TFileListThread& lister) {
-    lister.Start();
-    if (!lister.WaitForFinished(60000))
+QStringList walk(FolderLister& lister) {
+    lister.start();
+    if (!lister.waitForFinished(60000))
         return {QStringLiteral("the walk did not finish")};
-    return lister.Files();
+    return lister.files();
 }
 
 } // namespace
 
-class TestFileListThread : public QObject {
+class TestFolderLister : public QObject {
     Q_OBJECT
 
 private slots:
@@ -66,17 +66,17 @@ private slots:
         QFETCH(QStringList, expected);
         QTemporaryDir dir;
         for (const char* name : {"a.flac", "b.Mp3", "c.wav", "archive.tar.gz", "noext", ".hidden.mp3"})
-            QVERIFY(Touch(dir.filePath(QString::fromUtf8(name))));
-        TFileListThread lister;
-        lister.SetFolder(dir.path());
-        lister.SetIgnoredFileTypesStr(ignored);
-        lister.SetAddOnglyFileTypesStr(addOnly);
-        QStringList found = Relative(dir.path(), Walk(lister));
+            QVERIFY(touch(dir.filePath(QString::fromUtf8(name))));
+        FolderLister lister;
+        lister.setFolder(dir.path());
+        lister.setIgnoredFileTypesStr(ignored);
+        lister.setAddOnlyFileTypesStr(addOnly);
+        QStringList found = relative(dir.path(), walk(lister));
         found.sort();
         expected.sort();
         QCOMPARE(found, expected);
         QCOMPARE(lister.ExitCode(), 0);
-        QVERIFY(lister.ExitMsg().isEmpty());
+        QVERIFY(lister.exitMsg().isEmpty());
     }
 
     // A folder's own files come first; each sub-folder is walked completely before the next.
@@ -84,11 +84,11 @@ private slots:
         QTemporaryDir dir;
         const QString root = dir.filePath(QStringLiteral("A"));
         for (const char* name : {"x.mp3", "B/y.mp3", "B/C/z.mp3", "D/w.mp3", "D/v.mp3", "u.mp3"})
-            QVERIFY(Touch(QDir(root).filePath(QString::fromUtf8(name))));
-        TFileListThread lister;
-        lister.SetFolder(root);
-        QSignalSpy finished(&lister, &TFileListThread::Finished);
-        const QStringList files = Relative(root, Walk(lister));
+            QVERIFY(touch(QDir(root).filePath(QString::fromUtf8(name))));
+        FolderLister lister;
+        lister.setFolder(root);
+        QSignalSpy finished(&lister, &FolderLister::finished);
+        const QStringList files = relative(root, walk(lister));
         QCOMPARE(files.size(), 6);
         QCOMPARE(QSet<QString>(files.begin(), files.begin() + 2),
                  (QSet<QString>{QStringLiteral("x.mp3"), QStringLiteral("u.mp3")}));
@@ -99,23 +99,23 @@ private slots:
         QVERIFY(d == 2 || d == 4);
         QVERIFY(b == 2 || b == 4);
         QVERIFY(b != d);
-        QVERIFY(QFileInfo(lister.Files().first()).isAbsolute());
-        QCOMPARE(lister.StatusText().isEmpty(), false);
+        QVERIFY(QFileInfo(lister.files().first()).isAbsolute());
+        QCOMPARE(lister.statusText().isEmpty(), false);
         QTRY_COMPARE(finished.size(), 1);
     }
 
     void missingFolder() {
         QTemporaryDir dir;
-        TFileListThread lister;
-        lister.SetFolder(dir.filePath(QStringLiteral("nothing here")));
-        QVERIFY(Walk(lister).isEmpty());
+        FolderLister lister;
+        lister.setFolder(dir.filePath(QStringLiteral("nothing here")));
+        QVERIFY(walk(lister).isEmpty());
         QCOMPARE(lister.ExitCode(), 2);
-        QVERIFY(!lister.Running());
+        QVERIFY(!lister.running());
 
         // A file is not a folder to walk.
-        QVERIFY(Touch(dir.filePath(QStringLiteral("file.mp3"))));
-        lister.SetFolder(dir.filePath(QStringLiteral("file.mp3")));
-        QVERIFY(Walk(lister).isEmpty());
+        QVERIFY(touch(dir.filePath(QStringLiteral("file.mp3"))));
+        lister.setFolder(dir.filePath(QStringLiteral("file.mp3")));
+        QVERIFY(walk(lister).isEmpty());
         QCOMPARE(lister.ExitCode(), 2);
     }
 
@@ -123,15 +123,15 @@ private slots:
     void symbolicLinkLoops() {
         QTemporaryDir dir;
         const QString root = dir.filePath(QStringLiteral("A"));
-        QVERIFY(Touch(root + QStringLiteral("/a.mp3")));
-        QVERIFY(Touch(root + QStringLiteral("/B/b.mp3")));
+        QVERIFY(touch(root + QStringLiteral("/a.mp3")));
+        QVERIFY(touch(root + QStringLiteral("/B/b.mp3")));
         QVERIFY(QFile::link(root, root + QStringLiteral("/B/up")));
         QVERIFY(QFile::link(root + QStringLiteral("/B"), root + QStringLiteral("/again")));
         QVERIFY(QFile::link(QStringLiteral("."), root + QStringLiteral("/B/self")));
-        TFileListThread lister;
-        lister.SetFolder(root);
+        FolderLister lister;
+        lister.setFolder(root);
         QStringList names;
-        for (const QString& file : Walk(lister))
+        for (const QString& file : walk(lister))
             names << QFileInfo(file).fileName();
         names.sort();
         QCOMPARE(names, (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}));
@@ -140,11 +140,11 @@ private slots:
 
     void stopBeforeWalk() {
         QTemporaryDir dir;
-        QVERIFY(Touch(dir.filePath(QStringLiteral("a.mp3"))));
-        TFileListThread lister;
-        lister.SetFolder(dir.path());
-        lister.SetStop(true);
-        QVERIFY(Walk(lister).isEmpty());
+        QVERIFY(touch(dir.filePath(QStringLiteral("a.mp3"))));
+        FolderLister lister;
+        lister.setFolder(dir.path());
+        lister.setStop(true);
+        QVERIFY(walk(lister).isEmpty());
         QCOMPARE(lister.ExitCode(), 1);
     }
 
@@ -156,24 +156,24 @@ private slots:
         for (int depth = 0; depth < 60; ++depth) {
             folder += QStringLiteral("/level%1").arg(depth);
             for (int i = 0; i < 10; ++i)
-                QVERIFY(Touch(folder + QStringLiteral("/f%1.mp3").arg(i)));
+                QVERIFY(touch(folder + QStringLiteral("/f%1.mp3").arg(i)));
         }
-        TFileListThread complete;
-        complete.SetFolder(dir.path());
-        const QStringList all = Walk(complete);
+        FolderLister complete;
+        complete.setFolder(dir.path());
+        const QStringList all = walk(complete);
         QCOMPARE(all.size(), 600);
 
-        TFileListThread lister;
-        lister.SetFolder(dir.path());
-        lister.Start();
-        lister.SetStop(true);
-        QVERIFY(lister.WaitForFinished(60000));
+        FolderLister lister;
+        lister.setFolder(dir.path());
+        lister.start();
+        lister.setStop(true);
+        QVERIFY(lister.waitForFinished(60000));
         if (lister.ExitCode() == 1)
-            QCOMPARE(lister.Files(), all.mid(0, lister.Files().size()));
+            QCOMPARE(lister.files(), all.mid(0, lister.files().size()));
         else
-            QCOMPARE(lister.Files(), all);
+            QCOMPARE(lister.files(), all);
     }
 };
 
-QTEST_GUILESS_MAIN(TestFileListThread)
-#include "tst_filelistthread.moc"
+QTEST_GUILESS_MAIN(TestFolderLister)
+#include "tst_folderlister.moc"

@@ -1,0 +1,185 @@
+#include "engine/JobGenerator.h"
+
+#include "base/FileNames.h"
+#include "base/Log.h"
+#include "engine/FFmpegCommandBuilder.h"
+#include "engine/OutputPath.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QThread>
+
+#include <exception>
+
+namespace {
+
+// ffmpeg must never read a path as an option or a protocol, so every path it
+// gets is absolute.
+QString absolutePath(const QString& path) {
+    return QDir::isAbsolutePath(path) ? path : QDir::current().absoluteFilePath(path);
+}
+
+// Paths of one run are compared in this form, so that "a//b" and "a/./b" meet.
+QString pathKey(const QString& path) {
+    return QDir::cleanPath(path);
+}
+
+// The first "<stem>_<n><ext>" that neither exists nor is taken by the run.
+QString nextFreeName(const QString& path, const QSet<QString>& taken) {
+    const QString stem = pathWithoutExtension(path);
+    const QString extension = fileExtension(path);
+    for (qint64 n = 1;; ++n) {
+        const QString candidate = stem + u'_' + QString::number(n) + extension;
+        if (!taken.contains(pathKey(candidate)) && !QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+} // namespace
+
+JobGenerator::JobGenerator(QObject* parent)
+    : QObject(parent), m_threadCount(qMax(1, QThread::idealThreadCount())) {}
+
+JobGenerator::~JobGenerator() {
+    stop();
+    waitForFinished();
+}
+
+void JobGenerator::reset() {
+    stop();
+    waitForFinished();
+    m_ffmpegCommandLines.clear();
+    m_outputFolder.clear();
+    m_outputExt.clear();
+    m_sameAsSource = false;
+    m_createFolderStruct = true;
+}
+
+bool JobGenerator::start() {
+    if (running())
+        return false;
+    if (m_thread)
+        m_thread->wait(); // the previous pass has ended; let its thread finish returning
+    m_skippedFileIndex.clear();
+    m_progress.store(0);
+    {
+        QMutexLocker locker(&m_lock);
+        m_currentFile.clear();
+        m_errorText.clear();
+    }
+    m_stop.store(false);
+    m_running.store(true, std::memory_order_release);
+    m_thread.reset(QThread::create([this] { idThreadRun(); }));
+    m_thread->setObjectName(QStringLiteral("TFFmpegCommandLineGenerator"));
+    m_thread->start();
+    return true;
+}
+
+void JobGenerator::stop() {
+    m_stop.store(true);
+}
+
+bool JobGenerator::waitForFinished(int timeoutMs) {
+    if (!m_thread)
+        return true;
+    return m_thread->wait(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                        : QDeadlineTimer(timeoutMs));
+}
+
+QString JobGenerator::currentFile() const {
+    QMutexLocker locker(&m_lock);
+    return m_currentFile;
+}
+
+QString JobGenerator::errorText() const {
+    QMutexLocker locker(&m_lock);
+    return m_errorText;
+}
+
+void JobGenerator::setCurrentFile(const QString& path) {
+    QMutexLocker locker(&m_lock);
+    m_currentFile = path;
+}
+
+void JobGenerator::idThreadRun() {
+    try {
+        makeJobs();
+    } catch (const std::exception& error) {
+        // The jobs made so far stay; the caller learns why the rest is missing.
+        const QString text = QString::fromStdString(error.what());
+        {
+            QMutexLocker locker(&m_lock);
+            m_errorText = text;
+        }
+        logException(QStringLiteral("TFFmpegCommandLineGenerator.IdThreadRun"), text);
+    }
+    m_running.store(false, std::memory_order_release);
+    emit finished();
+}
+
+void JobGenerator::makeJobs() {
+    const QString outputFolder = absolutePath(m_outputFolder);
+    const QString format = formatName(m_profile.codecId);
+    const int threadCount = qMax(1, m_threadCount);
+
+    // No job may write over a source of the run or over the output of an earlier job.
+    QSet<QString> taken;
+    for (const MediaFile& file : std::as_const(m_mediaFiles))
+        taken.insert(pathKey(absolutePath(file.filePath)));
+
+    for (qsizetype p = 0; p < m_mediaFiles.size(); ++p) {
+        if (m_stop.load())
+            break;
+        const MediaFile& file = m_mediaFiles[p];
+        m_progress.store(int(p + 1), std::memory_order_relaxed);
+        setCurrentFile(file.filePath);
+
+        Job job;
+        job.slotIndex = qint32(p % threadCount);
+        job.fileListIndex = qint32(p);
+        job.sourceFilePath = absolutePath(file.filePath);
+
+        QString output = outputFilePath(job.sourceFilePath, outputFolder, m_sameAsSource,
+                                        m_createFolderStruct, m_outputExt, format);
+        if (taken.contains(pathKey(output))) {
+            const QString renamed = nextFreeName(output, taken);
+            logInfo(QStringLiteral("TFFmpegCommandLineGenerator.IdThreadRun ") + output +
+                    QStringLiteral(" is already used in this run, writing ") + renamed +
+                    QStringLiteral(" instead"));
+            output = renamed;
+        } else if (QFileInfo::exists(output)) {
+            if (m_overwriteOption == 0) {
+                output = nextFreeName(output, taken);
+            } else if (m_overwriteOption == 2) {
+                m_skippedFileIndex.append(qint32(p));
+                logInfo(QStringLiteral("Skipping ") + output + QStringLiteral(" because it already exists"));
+                continue;
+            }
+        }
+        taken.insert(pathKey(output));
+
+        const AudioStream& stream = file.selectedAudioStream();
+        const CoverArt* artwork = file.selectedCoverArt();
+        FFmpegCommandInput input;
+        input.sourcePath = job.sourceFilePath;
+        input.outputPath = output;
+        input.streamIndex = stream.streamIndex;
+        input.sourceSampleRate = stream.samplingRate;
+        input.customParams = m_advancedSettings.customFFmpegParams;
+        if (artwork) {
+            job.tempCoverArtFilePath =
+                artwork->tempFilePath.isEmpty() ? QString() : absolutePath(artwork->tempFilePath);
+            if (m_copyCoverArt && canCarryCoverArt(m_profile.codecId) &&
+                !job.tempCoverArtFilePath.isEmpty() && QFileInfo::exists(job.tempCoverArtFilePath))
+                input.carriedPicturePath = job.tempCoverArtFilePath;
+        }
+        const FFmpegCommand command = buildFFmpegCommand(m_profile, input);
+        job.commandLine = command.commandLine;
+        job.arguments = command.arguments;
+        job.destinationFilePath = output;
+        job.duration = stream.duration;
+        m_ffmpegCommandLines.append(job);
+    }
+}

@@ -1,0 +1,121 @@
+#include "media/FolderLister.h"
+
+#include "base/FileNames.h"
+#include "base/Log.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <exception>
+#include <sys/stat.h>
+
+namespace {
+
+// Split at ";" only: blanks belong to the entries, and an empty text is an empty list.
+QStringList splitTypeList(const QString& text) {
+    return text.isEmpty() ? QStringList() : text.split(u';');
+}
+
+} // namespace
+
+FolderLister::FolderLister(QObject* parent) : QObject(parent) {}
+
+FolderLister::~FolderLister() {
+    waitForFinished();
+}
+
+void FolderLister::start() {
+    waitForFinished();
+    m_thread.reset();
+    m_files.clear();
+    m_visitedFolders.clear();
+    m_exitCode = ecComplete;
+    m_running.store(true, std::memory_order_release);
+    m_thread.reset(QThread::create([this] { execute(); }));
+    m_thread->setObjectName(QStringLiteral("FileListThread"));
+    m_thread->start();
+}
+
+bool FolderLister::waitForFinished(int msecs) {
+    if (!m_thread)
+        return true;
+    const QDeadlineTimer deadline =
+        msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(msecs);
+    return m_thread->wait(deadline);
+}
+
+QString FolderLister::statusText() const {
+    QMutexLocker lock(&m_statusLock);
+    return m_statusText;
+}
+
+void FolderLister::execute() {
+    try {
+        m_ignoredFileTypes = splitTypeList(m_ignoredFileTypesStr);
+        m_addOnlyFileTypes = splitTypeList(m_addOnlyFileTypesStr);
+        if (QFileInfo(m_folder).isDir())
+            walkFolder(QDir(m_folder).absolutePath());
+        else
+            m_exitCode = ecFolderMissing;
+    } catch (const std::exception& error) {
+        logException(QStringLiteral("TFileListThread.Execute"), QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        logException(QStringLiteral("TFileListThread.Execute"));
+    }
+    m_running.store(false, std::memory_order_release);
+    emit finished();
+}
+
+bool FolderLister::accepts(const QString& filePath) const {
+    if (m_addOnlyFileTypes.isEmpty())
+        return isNotInIgnoredList(filePath, m_ignoredFileTypes);
+    return isInAddOnlyList(filePath, m_addOnlyFileTypes);
+}
+
+void FolderLister::walkFolder(const QString& folder) {
+    {
+        QMutexLocker lock(&m_statusLock);
+        m_statusText = folder;
+    }
+    if (m_stop.load()) {
+        m_exitCode = ecStopped;
+        return;
+    }
+    // The same folder can be reached again through a symbolic link; walking it
+    // twice would list its files twice, and a link to an ancestor would never end.
+    struct stat status {};
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0)
+        return;
+    const QPair<quint64, quint64> identity{status.st_dev, status.st_ino};
+    if (m_visitedFolders.contains(identity))
+        return;
+    m_visitedFolders.insert(identity);
+
+    QStringList files;
+    QStringList folders;
+    QDirIterator entries(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    while (entries.hasNext()) {
+        const QString path = entries.next();
+        if (entries.fileInfo().isDir())
+            folders.append(path);
+        else
+            files.append(path);
+    }
+
+    for (const QString& file : std::as_const(files)) {
+        if (m_stop.load())
+            break;
+        if (accepts(file))
+            m_files.append(file);
+    }
+    for (const QString& subFolder : std::as_const(folders)) {
+        if (m_stop.load())
+            break;
+        walkFolder(subFolder);
+    }
+    m_exitCode = m_stop.load() ? ecStopped : ecComplete;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+
+class QThread;
+
+// Turns a folder into the flat list of the files below it, on a worker thread.
+// A folder's own files come before those of its sub-folders; each sub-folder is
+// walked completely before the next, in the order the file system lists them.
+// A folder reached twice (through a symbolic link to an ancestor or a second
+// link to the same folder) is walked only the first time.
+class FolderLister : public QObject {
+    Q_OBJECT
+
+public:
+    enum ExitCodes { ecComplete = 0, ecStopped = 1, ecFolderMissing = 2 };
+
+    explicit FolderLister(QObject* parent = nullptr);
+    // Waits for a walk still going; set Stop first to make that quick.
+    ~FolderLister() override;
+
+    QString folder() const { return m_folder; }
+    void setFolder(const QString& folder) { m_folder = folder; }
+    // Extensions without a dot, separated by ";".
+    QString ignoredFileTypesStr() const { return m_ignoredFileTypesStr; }
+    void setIgnoredFileTypesStr(const QString& types) { m_ignoredFileTypesStr = types; }
+    // When not empty, only these extensions are taken and the ignored ones are not consulted.
+    QString addOnlyFileTypesStr() const { return m_addOnlyFileTypesStr; }
+    void setAddOnlyFileTypesStr(const QString& types) { m_addOnlyFileTypesStr = types; }
+
+    bool stop() const { return m_stop.load(); }
+    void setStop(bool stop) { m_stop.store(stop); }
+
+    // Sets Running and starts the walk; returns at once.
+    void start();
+    bool running() const { return m_running.load(std::memory_order_acquire); }
+    // Blocks until the walk has ended; false when msecs passed first.
+    bool waitForFinished(int msecs = -1);
+
+    // Read these once Running() is false.
+    const QStringList& files() const { return m_files; }
+    int ExitCode() const { return m_exitCode; }
+    QString exitMsg() const { return m_exitMsg; }
+    // The folder being walked at the moment; may be read while the walk goes on.
+    QString statusText() const;
+
+signals:
+    // Emitted on the worker thread after Running() has turned false.
+    void finished();
+
+private:
+    void execute();
+    void walkFolder(const QString& folder);
+    bool accepts(const QString& filePath) const;
+
+    QString m_folder;
+    QString m_ignoredFileTypesStr;
+    QString m_addOnlyFileTypesStr;
+    QStringList m_ignoredFileTypes;
+    QStringList m_addOnlyFileTypes;
+    QStringList m_files;
+    QSet<QPair<quint64, quint64>> m_visitedFolders; // device and inode
+    int m_exitCode = ecComplete;
+    QString m_exitMsg;
+    mutable QMutex m_statusLock;
+    QString m_statusText;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_running{false};
+    std::unique_ptr<QThread> m_thread;
+};

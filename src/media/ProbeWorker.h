@@ -1,0 +1,73 @@
+#pragma once
+
+#include "model/MediaFile.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class QThread;
+class FFmpegDecoder;
+
+// Probes one file at a time on a worker thread: its audio streams and its cover
+// pictures, each picture saved as a JPEG in the cover-art folder.
+//
+// The results are read once Running() has turned false (it is published with
+// release ordering, so the lists and errorMsg are complete when it reads false).
+// Callers without an event loop can block in waitForFinished(); event-driven
+// callers can connect to Finished() instead of polling.
+class ProbeWorker : public QObject {
+    Q_OBJECT
+
+public:
+    // The decoder is shared, not owned; with none the probe uses one of its own.
+    ProbeWorker(const QString& libavPath, FFmpegDecoder* decoder, const QString& tempCoverArtFolderPath,
+                QObject* parent = nullptr);
+    ~ProbeWorker() override;
+
+    // Waits for a run still going (so two runs never share the decoder or the
+    // results), then resets and starts probing the file. Returns at once.
+    void start(const QString& fileName);
+    // Asks the run to end; it notices between streams.
+    void stop();
+    // Forgets the path and the results; waits for a run still going first.
+    void reset();
+    bool running() const { return m_running.load(std::memory_order_acquire); }
+    // Blocks until the current run has ended; false when msecs passed first.
+    // Call it from the thread that calls Start, never from a Finished() slot
+    // connected directly.
+    bool waitForFinished(int msecs = -1);
+
+    QString fileName() const { return m_fileName; }
+    const QList<AudioStream>& audioStreams() const { return m_audioStreams; }
+    const QList<CoverArt>& coverArtStreams() const { return m_coverArtStreams; }
+    QString errorMsg() const { return m_errorMsg; }
+    // Move the records out, as a media file takes them over.
+    QList<AudioStream> takeAudioStreams();
+    QList<CoverArt> takeCoverArtStreams();
+
+signals:
+    // Emitted on the worker thread after Running() has turned false.
+    void finished();
+
+private:
+    void execute();
+    void probe();
+    void addPicture(int streamIndex, const QString& codecText);
+    void discardResults();
+
+    QString m_libavPath;
+    FFmpegDecoder* m_decoder = nullptr;
+    std::unique_ptr<FFmpegDecoder> m_ownDecoder;
+    QString m_tempCoverArtFolderPath;
+    QString m_fileName;
+    QList<AudioStream> m_audioStreams;
+    QList<CoverArt> m_coverArtStreams;
+    QString m_errorMsg;
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_stopRequested{false};
+    std::unique_ptr<QThread> m_thread;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// One file's conversion job. commandLine is the readable text kept for logs and
+// console dumps (it begins with one space); the process is started with
+// Arguments, in which every path is exactly one argument.
+struct Job {
+    QString sourceFilePath;
+    QString destinationFilePath;
+    qint32 slotIndex = 0;
+    QString commandLine;
+    QStringList arguments;
+    qint32 fileListIndex = 0;
+    qint64 duration = 0;          // milliseconds
+    QString tempCoverArtFilePath; // empty when the file has no picture
+};
