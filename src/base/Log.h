@@ -18,10 +18,3 @@ void logException(const QString& location, const QString& error = QString());
 void logError(const QString& message);
 void logInfo(const QString& message);
 void logWarning(const QString& message);
-
-// One entry of the window log that the main window keeps in memory.
-struct LogEntry {
-    QDateTime date;
-    QString typeStr; // "Info", "Warning" or "Error"
-    QString msg;
-};

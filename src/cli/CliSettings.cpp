@@ -197,7 +197,8 @@ bool buildCliRun(const CliOptions& options, const StoredSettings& stored, const 
     if (!run.run.outputFolder.isEmpty())
         run.run.outputFolder = QFileInfo(run.run.outputFolder).absoluteFilePath();
     run.run.createFolderStruct = options.folderStructure.value_or(program.createFolderStruct);
-    run.run.overwriteOption = options.overwrite.value_or(program.overwriteOption);
+    run.run.overwriteOption =
+        fromOrdinal<OverwriteOption>(options.overwrite.value_or(program.overwriteOption));
     run.run.threadCount = options.threads.value_or(program.threadCount);
     run.run.delUnfinished = options.deleteUnfinished.value_or(program.deleteUnfinished);
     run.run.copyCoverArt = options.coverArt.value_or(program.copyCoverArt);

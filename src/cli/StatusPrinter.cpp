@@ -1,15 +1,17 @@
 #include "cli/StatusPrinter.h"
 
-#include "engine/ConversionEngine.h"
+#include "engine/ConversionRun.h"
+#include "engine/FileListModel.h"
 
-StatusPrinter::StatusPrinter(ConversionEngine& engine, bool liveStatus, QObject* parent)
-    : QObject(parent), m_engine(engine), m_liveStatus(liveStatus) {
-    connect(&engine, &ConversionEngine::fileFinished, this, &StatusPrinter::showFinishedFile);
+StatusPrinter::StatusPrinter(const FileListModel& files, const ConversionRun& run, bool liveStatus,
+                             QObject* parent)
+    : QObject(parent), m_files(files), m_run(run), m_liveStatus(liveStatus) {
+    connect(&run, &ConversionRun::fileFinished, this, &StatusPrinter::showFinishedFile);
     if (m_liveStatus) {
-        connect(&engine, &ConversionEngine::countersChanged, this, [this] { refresh(true); });
-        connect(&engine, &ConversionEngine::timesChanged, this, [this] { refresh(); });
-        connect(&engine, &ConversionEngine::loadChanged, this, [this] { refresh(); });
-        connect(&engine, &ConversionEngine::convertingStateChanged, this, [this](bool converting) {
+        connect(&run, &ConversionRun::countersChanged, this, [this] { refresh(true); });
+        connect(&run, &ConversionRun::timesChanged, this, [this] { refresh(); });
+        connect(&run, &ConversionRun::loadChanged, this, [this] { refresh(); });
+        connect(&run, &ConversionRun::convertingStateChanged, this, [this](bool converting) {
             if (!converting)
                 clearStatus();
         });
@@ -22,7 +24,7 @@ void StatusPrinter::printLine(const QString& line, bool isError) {
     std::fputs(line.toLocal8Bit().constData(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
-    if (m_liveStatus && m_engine.isConverting())
+    if (m_liveStatus && m_run.isConverting())
         refresh(true);
 }
 
@@ -30,12 +32,11 @@ void StatusPrinter::finish() {
     clearStatus();
 }
 
-void StatusPrinter::showFinishedFile(int row, int icon, const QString& text) {
-    Q_UNUSED(icon)
-    const QString source = m_engine.mediaFiles().at(row).filePath;
-    QString line = text + QStringLiteral(": ") + source;
-    if (text == QLatin1String("Done") || text == QLatin1String("Artwork write failed")) {
-        for (const Job& job : m_engine.jobs()) {
+void StatusPrinter::showFinishedFile(int row, JobOutcome outcome) {
+    const QString source = m_files.mediaFiles().at(row).filePath;
+    QString line = m_files.rowState(row).text + QStringLiteral(": ") + source;
+    if (outcome == JobOutcome::Done || outcome == JobOutcome::CoverArtFailed) {
+        for (const Job& job : m_run.jobs()) {
             if (job.fileListIndex == row) {
                 line += QStringLiteral(" -> ") + job.destinationFilePath;
                 break;
@@ -46,13 +47,13 @@ void StatusPrinter::showFinishedFile(int row, int icon, const QString& text) {
 }
 
 void StatusPrinter::refresh(bool force) {
-    if (!m_liveStatus || !m_engine.isConverting())
+    if (!m_liveStatus || !m_run.isConverting())
         return;
     if (!force && m_lastRefresh.isValid() && m_lastRefresh.elapsed() < 100)
         return;
     m_lastRefresh.start();
-    const RunProgress& progress = m_engine.progress();
-    const SlotLoad& load = m_engine.load();
+    const RunProgress& progress = m_run.progress();
+    const SlotLoad& load = m_run.load();
     const QString status = progress.progressText() + QStringLiteral(" | ") + progress.timeText() +
                            QStringLiteral(" | ") + load.speedText() + QStringLiteral(" | ") +
                            load.cpuUsageText();

@@ -2,13 +2,15 @@
 
 #include "engine/RunProgress.h"
 #include "engine/SlotLoad.h"
+#include "model/RowState.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <cstdio>
 
-class ConversionEngine;
+class ConversionRun;
+class FileListModel;
 
 // What velmo-convert shows while it runs. On a terminal one status line is
 // rewritten in place (at most ten times a second) and every finished file gets a
@@ -16,7 +18,8 @@ class ConversionEngine;
 class StatusPrinter : public QObject {
     Q_OBJECT
 public:
-    StatusPrinter(ConversionEngine& engine, bool liveStatus, QObject* parent = nullptr);
+    StatusPrinter(const FileListModel& files, const ConversionRun& run, bool liveStatus,
+                  QObject* parent = nullptr);
 
     // A line on standard output (standard error when isError), kept clear of the status line.
     void printLine(const QString& line, bool isError = false);
@@ -24,11 +27,12 @@ public:
     void finish();
 
 private:
-    void showFinishedFile(int row, int icon, const QString& text);
+    void showFinishedFile(int row, JobOutcome outcome);
     void refresh(bool force = false);
     void clearStatus();
 
-    ConversionEngine& m_engine;
+    const FileListModel& m_files;
+    const ConversionRun& m_run;
     bool m_liveStatus = false;
     bool m_statusShown = false;
     QElapsedTimer m_lastRefresh;

@@ -7,8 +7,10 @@
 #include "cli/CliSettings.h"
 #include "cli/StatusPrinter.h"
 #include "cli/StopSignals.h"
-#include "engine/ConversionEngine.h"
+#include "engine/ConversionRun.h"
 #include "engine/FileAdder.h"
+#include "engine/FileListModel.h"
+#include "engine/LogModel.h"
 #include "engine/OutputPath.h"
 #include "model/CodecTable.h"
 #include "settings/AdvancedSettingsFile.h"
@@ -39,6 +41,128 @@ void printOut(const QString& text) {
     std::fputs((text + u'\n').toLocal8Bit().constData(), stdout);
 }
 
+void printPresets(const PresetManager& presets) {
+    for (int codec = 0; codec < OutputCodecCount; ++codec) {
+        printOut(cliFormatName(OutputCodec(codec)));
+        for (const Preset& preset : presets.presetsOfCodec(OutputCodec(codec)))
+            printOut(QStringLiteral("  - ") + preset.title);
+    }
+}
+
+// What one invocation composes: the list, the window log and the run over them,
+// with the terminal printer as their view.
+struct Session {
+    Session(const ProgramPaths& paths, bool liveStatus) : printer(files, run, liveStatus) {
+        run.setFFmpegPath(paths.ffmpegPath.isEmpty() ? QStringLiteral("ffmpeg") : paths.ffmpegPath);
+        run.setCoverArtWriterPath(paths.coverWriterPath);
+        run.setBackendOutputFolder(paths.backendOutputFolderPath);
+        run.setPostEncodeAction(PostEncodeAction::DoNothing);
+    }
+    ~Session() {
+        // The cover pictures this run extracted are not needed any more.
+        files.clear();
+    }
+
+    void printAddError(const QString& text) {
+        ++addFailures;
+        printer.printLine(QStringLiteral("Error: ") + text, true);
+    }
+
+    FileListModel files;
+    LogModel log;
+    ConversionRun run{files, log};
+    StatusPrinter printer;
+    int addFailures = 0;
+    bool interrupted = false;
+};
+
+// The given paths that exist, made absolute; the others are reported and counted.
+QStringList existingPaths(const QStringList& paths, Session& session) {
+    QStringList existing;
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            const QString text =
+                QStringLiteral("Cannot find ") + path + QStringLiteral(" to add to the list.");
+            session.log.add(text, MessageKind::Error);
+            session.printAddError(text);
+            continue;
+        }
+        existing.append(info.absoluteFilePath());
+    }
+    return existing;
+}
+
+// The rows the overwrite option skips get a line each, naming the existing file.
+void reportSkipped(Session& session, const RunSettings& settings, const QList<int>& rows) {
+    const QString extension =
+        outputExtension(settings.profile.codecId, settings.advancedSettings.aacExtensionIndex);
+    for (int row : rows) {
+        const QString output = outputFilePath(
+            QFileInfo(session.files.mediaFiles().at(row).filePath).absoluteFilePath(), settings.outputFolder,
+            false, settings.createFolderStruct, extension, formatName(settings.profile.codecId));
+        session.printer.printLine(QStringLiteral("Skipping ") + output +
+                                  QStringLiteral(" because it already exists"));
+    }
+}
+
+int dryRun(Session& session, const RunSettings& settings) {
+    if (session.files.mediaFiles().isEmpty()) {
+        printError(QStringLiteral("Please add audio files."));
+        return ExitFailed;
+    }
+    QList<int> skipped;
+    const QList<Job> jobs = session.run.generateJobs(settings, &skipped);
+    reportSkipped(session, settings, skipped);
+    for (const Job& job : jobs) {
+        printOut(job.destinationFilePath);
+        printOut(QStringLiteral("  ") + session.run.ffmpegPath() + job.commandLine);
+    }
+    std::fflush(stdout);
+    return session.addFailures > 0 ? ExitFailed : ExitSuccess;
+}
+
+int convert(QCoreApplication& app, Session& session, const RunSettings& settings) {
+    ConversionRun& run = session.run;
+    bool finished = false;
+    QObject::connect(&run, &ConversionRun::messageRequested, &session.printer,
+                     [&](MessageKind kind, const QString& text) {
+                         session.printer.printLine(messageKindText(kind) + QStringLiteral(": ") + text,
+                                                   kind == MessageKind::Error);
+                     });
+    QObject::connect(&run, &ConversionRun::runFinished, &app, [&](const RunResult& result) {
+        // After Ctrl+C the stop's own line tells what happened.
+        if (!session.interrupted)
+            session.printer.printLine(result.message, result.failedCount > 0);
+        if (run.state() != ConversionRun::State::Stopping) {
+            finished = true;
+            app.exit(0);
+        }
+    });
+    QObject::connect(&run, &ConversionRun::runStopped, &app, [&] {
+        session.printer.printLine(QStringLiteral("Encoding stopped by user."), true);
+        finished = true;
+        app.exit(0);
+    });
+
+    const StartResult started = run.start(settings);
+    reportSkipped(session, settings, run.skippedRows());
+    if (started == StartResult::Started && !finished)
+        app.exec();
+    session.printer.finish();
+
+    if (session.interrupted)
+        return ExitInterrupted;
+    if (started != StartResult::Started) {
+        // Every file skipped by the overwrite option counts as done; anything else
+        // that kept the run from starting is a failure.
+        return started == StartResult::NothingToDo && session.addFailures == 0 ? ExitSuccess : ExitFailed;
+    }
+    const bool anyFailed =
+        session.addFailures > 0 || run.progress().totalFailedCount() > 0 || !run.stoppedRows().isEmpty();
+    return anyFailed ? ExitFailed : ExitSuccess;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -64,15 +188,10 @@ int main(int argc, char* argv[]) {
     }
 
     const CodecTable table = buildCodecTable();
-    PresetManager profileManager(paths.profileFolderPath, paths.userProfileFolderPath);
-    profileManager.listPresets();
-    const QList<Preset>& presets = profileManager.presets();
+    PresetManager presets(paths.profileFolderPath, paths.userProfileFolderPath);
+    presets.listPresets();
     if (options.listPresets) {
-        for (int codec = 0; codec < OutputCodecCount; ++codec) {
-            printOut(cliFormatName(OutputCodec(codec)));
-            for (const Preset& preset : profileManager.presetsOfCodec(OutputCodec(codec)))
-                printOut(QStringLiteral("  - ") + preset.title);
-        }
+        printPresets(presets);
         return ExitSuccess;
     }
 
@@ -80,13 +199,12 @@ int main(int argc, char* argv[]) {
     const MainSettings mainSettings = loadMainSettings(paths.settingsFilePath, table);
     const AdvancedSettings advanced = loadAdvancedSettings(paths.advancedSettingsFilePath);
     const QStringList languageCodes = loadLanguageCodes(languageCodesFilePath());
-    const StoredSettings stored{program, mainSettings, advanced, languageCodes, presets};
-    CliRun run;
-    if (!buildCliRun(options, stored, table, run, error)) {
+    const StoredSettings stored{program, mainSettings, advanced, languageCodes, presets.presets()};
+    CliRun cliRun;
+    if (!buildCliRun(options, stored, table, cliRun, error)) {
         printError(error);
         return ExitUsage;
     }
-
     if (paths.ffmpegPath.isEmpty() && !options.dryRun) {
         printError(
             QStringLiteral("ffmpeg was not found: install it (Debian: apt install ffmpeg) or put it in ") +
@@ -96,137 +214,31 @@ int main(int argc, char* argv[]) {
     }
 
     StopSignals stopSignals;
-    ConversionEngine engine;
-    engine.setFFmpegPath(paths.ffmpegPath.isEmpty() ? QStringLiteral("ffmpeg") : paths.ffmpegPath);
-    engine.setCoverArtWriterPath(paths.coverWriterPath);
-    engine.setBackendOutputFolder(paths.backendOutputFolderPath);
-    engine.setPostEncodeAction(PostEncodeAction::DoNothing);
-
     const bool liveStatus = ::isatty(STDOUT_FILENO) == 1 && !options.dryRun;
-    StatusPrinter printer(engine, liveStatus);
-
-    // Adding.
-    FileAdder adder(engine, paths.tempCoverArtFolderPath);
-    adder.setSettings(run.add);
-    int addFailures = 0;
-    QObject::connect(&adder, &FileAdder::fileFailed, &printer, [&](const QString&, const QString& text) {
-        ++addFailures;
-        printer.printLine(QStringLiteral("Error: ") + text, true);
-    });
-    QStringList existing;
-    for (const QString& path : std::as_const(options.paths)) {
-        const QFileInfo info(path);
-        if (!info.exists()) {
-            ++addFailures;
-            const QString text =
-                QStringLiteral("Cannot find ") + path + QStringLiteral(" to add to the list.");
-            engine.log(text, QStringLiteral("Error"));
-            printer.printLine(QStringLiteral("Error: ") + text, true);
-            continue;
-        }
-        existing.append(info.absoluteFilePath());
-    }
-
-    bool interrupted = false;
+    Session session(paths, liveStatus);
+    FileAdder adder(session.files, session.log, paths.tempCoverArtFolderPath);
+    adder.setSettings(cliRun.add);
+    QObject::connect(&adder, &FileAdder::fileFailed, &session.printer,
+                     [&](const QString&, const QString& text) { session.printAddError(text); });
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &app, [&] {
-        if (interrupted)
+        if (session.interrupted)
             return;
-        interrupted = true;
+        session.interrupted = true;
         logWarning(QStringLiteral("velmo-convert: stop requested by a signal"));
         if (adder.isBusy())
             adder.abort();
-        engine.stop();
+        session.run.stop();
     });
 
+    const QStringList existing = existingPaths(options.paths, session);
     if (!existing.isEmpty()) {
         if (liveStatus)
-            printer.printLine(QStringLiteral("Adding files..."));
+            session.printer.printLine(QStringLiteral("Adding files..."));
         adder.addPaths(existing);
     }
-    if (interrupted) {
-        printer.printLine(QStringLiteral("Stopped."), true);
-        engine.clearMediaFiles();
+    if (session.interrupted) {
+        session.printer.printLine(QStringLiteral("Stopped."), true);
         return ExitInterrupted;
     }
-
-    QString lastMessageCaption;
-    QObject::connect(&engine, &ConversionEngine::messageRequested, &printer,
-                     [&](const QString& caption, const QString& text) {
-                         lastMessageCaption = caption;
-                         printer.printLine(caption + QStringLiteral(": ") + text,
-                                           caption == QLatin1String("Error"));
-                     });
-
-    // The rows the overwrite option skips get a line each, naming the existing file.
-    const auto reportSkipped = [&](const QList<int>& rows) {
-        const QString extension =
-            outputExtension(run.run.profile.codecId, run.run.advancedSettings.aacExtensionIndex);
-        for (int row : rows) {
-            const QString output = outputFilePath(
-                QFileInfo(engine.mediaFiles().at(row).filePath).absoluteFilePath(), run.run.outputFolder,
-                false, run.run.createFolderStruct, extension, formatName(run.run.profile.codecId));
-            printer.printLine(QStringLiteral("Skipping ") + output +
-                              QStringLiteral(" because it already exists"));
-        }
-    };
-
-    if (options.dryRun) {
-        if (engine.mediaFiles().isEmpty()) {
-            printError(QStringLiteral("Please add audio files."));
-            return ExitFailed;
-        }
-        QList<int> skipped;
-        const QList<Job> jobs = engine.generateJobs(run.run, &skipped);
-        reportSkipped(skipped);
-        for (const Job& job : jobs) {
-            printOut(job.destinationFilePath);
-            printOut(QStringLiteral("  ") + engine.ffmpegPath() + job.commandLine);
-        }
-        std::fflush(stdout);
-        engine.clearMediaFiles();
-        return addFailures > 0 ? ExitFailed : ExitSuccess;
-    }
-
-    bool finished = false;
-    QObject::connect(&engine, &ConversionEngine::runFinished, &app,
-                     [&](const QString& message, int failedCount, PostEncodeAction) {
-                         // After Ctrl+C the stop's own line tells what happened.
-                         if (!interrupted)
-                             printer.printLine(message, failedCount > 0);
-                         if (engine.state() != ConversionEngine::State::Stopping) {
-                             finished = true;
-                             app.exit(0);
-                         }
-                     });
-    QObject::connect(&engine, &ConversionEngine::runStopped, &app, [&] {
-        printer.printLine(QStringLiteral("Encoding stopped by user."), true);
-        finished = true;
-        app.exit(0);
-    });
-
-    const bool started = engine.startConversion(run.run);
-    reportSkipped(engine.skippedRows());
-    if (started && !finished)
-        app.exec();
-    printer.finish();
-
-    int exitCode = ExitSuccess;
-    if (interrupted) {
-        exitCode = ExitInterrupted;
-    } else if (!started) {
-        // Every file skipped by the overwrite option counts as done; anything else
-        // that kept the run from starting is a failure.
-        const bool allSkipped = lastMessageCaption == QLatin1String("Warning");
-        exitCode = allSkipped && addFailures == 0 ? ExitSuccess : ExitFailed;
-    } else {
-        bool anyFailed = addFailures > 0 || engine.progress().totalFailedCount() > 0;
-        for (int row = 0; row < engine.mediaFiles().size(); ++row) {
-            if (engine.rowState(row).text == QLatin1String("Stopped by user"))
-                anyFailed = true;
-        }
-        exitCode = anyFailed ? ExitFailed : ExitSuccess;
-    }
-    // The cover pictures this run extracted are not needed any more.
-    engine.clearMediaFiles();
-    return exitCode;
+    return options.dryRun ? dryRun(session, cliRun.run) : convert(app, session, cliRun.run);
 }

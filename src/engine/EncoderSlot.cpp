@@ -112,7 +112,7 @@ void EncoderSlot::startEncode() {
     logInfo(thread + QStringLiteral("StartEncode() Source file path: ") + job.sourceFilePath);
     logInfo(thread + QStringLiteral("StartEncode() Destination file path: ") + job.destinationFilePath);
     logInfo(thread + QStringLiteral("StartEncode() Command line: ") + job.commandLine);
-    m_owner.updateFileListItemState(m_currentFileListIndex, StateConverting);
+    m_owner.jobStarted(m_currentFileListIndex);
 
     // A folder that cannot be made is not handled here: ffmpeg then fails to
     // write and the job ends as an error.
@@ -152,7 +152,7 @@ void EncoderSlot::processRead(const QString& line) {
     try {
         m_ffmpegProgress = FFmpegProgressParser::time(line);
         if (m_ffmpegProgress.timeProcessed >= 0)
-            m_owner.updateListItemProgress(m_currentFileListIndex, m_ffmpegProgress);
+            m_owner.jobProgress(m_currentFileListIndex, m_ffmpegProgress);
     } catch (const std::exception& e) {
         logException(QStringLiteral("TEncoder.ProcessRead2"), QString::fromUtf8(e.what()));
         return;
@@ -172,7 +172,7 @@ void EncoderSlot::processTerminate(quint32 exitCode) {
     logInfo(thread + QStringLiteral("ProcessTerminate() ExitCode: ") + QString::number(exitCode));
 
     if (m_stoppedByUser) {
-        m_owner.updateListItemProgressEx(m_currentFileListIndex, StoppedText);
+        m_owner.jobMessage(m_currentFileListIndex, StoppedText);
         if (m_delUnfinished) {
             discardTemporaryOutput();
             if (m_temporaryOutputPath.isEmpty() && QFileInfo::exists(job.destinationFilePath) &&
@@ -187,7 +187,7 @@ void EncoderSlot::processTerminate(quint32 exitCode) {
             else
                 moveTemporaryOutputToDestination();
         }
-        finishJob(StateStopped);
+        finishJob(JobOutcome::Stopped);
         return;
     }
 
@@ -195,13 +195,13 @@ void EncoderSlot::processTerminate(quint32 exitCode) {
         if (!m_process->startError().isEmpty())
             logError(thread + QStringLiteral("ProcessTerminate() Cannot start ffmpeg \"") + m_ffmpegPath +
                      QStringLiteral("\": ") + m_process->startError());
-        m_owner.markAsError(m_currentFileListIndex, m_process->commandLine,
-                            m_process->consoleOutput.join(u'\n'), qint32(exitCode));
+        m_owner.jobFailed(m_currentFileListIndex, m_process->commandLine,
+                          m_process->consoleOutput.join(u'\n'), qint32(exitCode));
         logError(thread + QStringLiteral("ProcessTerminate() Command line: ") + m_process->commandLine);
         logInfo(thread + QStringLiteral("ProcessTerminate() Console output: ") +
                 consoleOutputAsJson(m_process->consoleOutput));
         discardTemporaryOutput();
-        finishJob(StateFailed);
+        finishJob(JobOutcome::Failed);
         return;
     }
 
@@ -240,26 +240,26 @@ void EncoderSlot::completeConvertedJob(quint32 coverArtExitCode) {
     if (!moveTemporaryOutputToDestination()) {
         const Job& job = *m_currentJob;
         const QString reason = QStringLiteral("Cannot move the converted file to ") + job.destinationFilePath;
-        m_owner.markAsError(m_currentFileListIndex, m_process->commandLine, reason, -1);
+        m_owner.jobFailed(m_currentFileListIndex, m_process->commandLine, reason, -1);
         logError(QStringLiteral("Thread %1 ProcessTerminate() ").arg(m_slotIndex) + reason);
         discardTemporaryOutput();
-        finishJob(StateFailed);
+        finishJob(JobOutcome::Failed);
         return;
     }
     if (coverArtExitCode != 0) {
         logWarning(QStringLiteral("Coverstamp exit code : ") + QString::number(qint32(coverArtExitCode)));
-        m_owner.updateListItemProgressEx(m_currentFileListIndex, ArtworkFailedText);
-        finishJob(StateStopped);
+        m_owner.jobMessage(m_currentFileListIndex, ArtworkFailedText);
+        finishJob(JobOutcome::CoverArtFailed);
         return;
     }
-    m_owner.updateListItemProgressEx(m_currentFileListIndex, DoneText);
-    finishJob(StateDone);
+    m_owner.jobMessage(m_currentFileListIndex, DoneText);
+    finishJob(JobOutcome::Done);
 }
 
-void EncoderSlot::finishJob(int state) {
+void EncoderSlot::finishJob(JobOutcome outcome) {
     m_process->consoleOutput.clear();
     m_temporaryOutputPath.clear();
-    m_owner.increaseTotalProgress(m_currentFileListIndex, state);
+    m_owner.jobFinished(m_currentFileListIndex, outcome);
     if (m_stoppedByUser) {
         m_running = false;
         m_currentJob = nullptr;

@@ -2,6 +2,7 @@
 
 #include "base/CpuUsage.h"
 #include "engine/FFmpegProgressParser.h"
+#include "model/RowState.h"
 
 #include <QObject>
 #include <QString>
@@ -24,9 +25,6 @@ struct Job;
 class EncoderSlot : public QObject {
     Q_OBJECT
 public:
-    // Row states reported through increaseTotalProgress.
-    enum : int { StateConverting = 1, StateDone = 2, StateFailed = 3, StateStopped = 4 };
-
     EncoderSlot(int slotIndex, EncoderSlotOwner& owner, QObject* parent = nullptr);
     ~EncoderSlot() override;
 
@@ -62,7 +60,7 @@ private:
     void processTerminate(quint32 exitCode);
     void coverArtTerminate(quint32 exitCode);
     void completeConvertedJob(quint32 coverArtExitCode);
-    void finishJob(int state);
+    void finishJob(JobOutcome outcome);
     void takeNextJob();
     void writeBackendOutputToDisk();
     void discardTemporaryOutput();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/FFmpegProgressParser.h"
+#include "model/RowState.h"
 
 #include <QString>
 
@@ -16,16 +17,17 @@ public:
 
     // The next job of the shared queue in list order, or false when the queue is
     // empty. The job stays owned by the owner and must outlive the slot's use of it.
-    virtual bool nextJob(const Job*& commandLine) = 0;
-    // Row state icon: 1 converting, 2 done, 3 failed, 4 stopped or cover art failed.
-    virtual void updateFileListItemState(int itemIndex, int stateIndex) = 0;
-    virtual void updateListItemProgress(int itemIndex, const FFmpegProgress& ffmpegProgress) = 0;
-    virtual void updateListItemProgressEx(int itemIndex, const QString& msg) = 0;
-    // The row failed; the owner counts it and shows "Error".
-    virtual void markAsError(int itemIndex, const QString& commandLine, const QString& errorData,
-                             int ExitCode) = 0;
+    virtual bool nextJob(const Job*& job) = 0;
+    // The slot has started ffmpeg for the job of the row.
+    virtual void jobStarted(int row) = 0;
+    virtual void jobProgress(int row, const FFmpegProgress& progress) = 0;
+    // A text for the row: "Done", "Stopped by user", "Artwork write failed".
+    virtual void jobMessage(int row, const QString& text) = 0;
+    // The job failed; the owner counts it and shows "Error".
+    virtual void jobFailed(int row, const QString& commandLine, const QString& consoleOutput,
+                           int exitCode) = 0;
     // Called exactly once for every job the slot took, whatever its outcome.
-    virtual void increaseTotalProgress(int itemIndex, int stateIndex) = 0;
+    virtual void jobFinished(int row, JobOutcome outcome) = 0;
     // Where console dumps of finished jobs go.
     virtual QString backendOutputFolderPath() const = 0;
 };

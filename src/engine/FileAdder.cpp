@@ -3,7 +3,8 @@
 #include "base/FileNames.h"
 #include "base/Log.h"
 #include "base/TextFormat.h"
-#include "engine/ConversionEngine.h"
+#include "engine/FileListModel.h"
+#include "engine/LogModel.h"
 #include "engine/WorkerWait.h"
 #include "media/FolderLister.h"
 #include "media/ProbeWorker.h"
@@ -38,8 +39,8 @@ QStringList splitTypes(const QString& text) {
 
 } // namespace
 
-FileAdder::FileAdder(ConversionEngine& engine, const QString& tempCoverArtFolder, QObject* parent)
-    : QObject(parent), m_engine(engine),
+FileAdder::FileAdder(FileListModel& files, LogModel& log, const QString& tempCoverArtFolder, QObject* parent)
+    : QObject(parent), m_files(files), m_log(log),
       m_fileInfoReader(std::make_unique<ProbeWorker>(QString(), nullptr, tempCoverArtFolder)) {}
 
 FileAdder::~FileAdder() {
@@ -64,7 +65,7 @@ FileAdder::AddResult FileAdder::addMediaFile(const QString& path) {
         return {AddStatus::Failed,
                 QStringLiteral("Cannot find ") + path + QStringLiteral(" to add to the list.")};
 
-    emit progressDialogMessageChanged(path);
+    emit busyMessageChanged(path);
     m_fileInfoReader->start(path);
     if (!waitForProbe())
         return {AddStatus::Aborted, QString()};
@@ -86,7 +87,7 @@ FileAdder::AddResult FileAdder::addMediaFile(const QString& path) {
             break;
         }
     }
-    m_engine.appendMediaFile(std::move(file));
+    m_files.appendMediaFile(std::move(file));
     return {AddStatus::Added, QString()};
 }
 
@@ -96,15 +97,15 @@ void FileAdder::beginOperation(const QString& stateText) {
     m_addedCount = 0;
     m_failedCount = 0;
     m_startTime.start();
-    emit progressDialogShown(stateText, true, QString());
+    emit busyStarted(stateText, true, QString());
 }
 
 void FileAdder::endOperation(bool saveSettings) {
     const qint64 seconds = m_startTime.elapsed() / 1000;
-    m_engine.log(QStringLiteral("Added ") + QString::number(m_addedCount) + QStringLiteral(" file(s) in ") +
-                     formatDuration(seconds),
-                 QStringLiteral("Info"));
-    emit progressDialogHidden();
+    m_log.add(QStringLiteral("Added ") + QString::number(m_addedCount) + QStringLiteral(" file(s) in ") +
+                  formatDuration(seconds),
+              MessageKind::Info);
+    emit busyEnded();
     m_busy = false;
     emit finished(m_addedCount, m_failedCount, saveSettings);
 }
@@ -116,7 +117,7 @@ void FileAdder::countResult(const AddResult& result, const QString& path) {
         break;
     case AddStatus::Failed:
         ++m_failedCount;
-        m_engine.log(result.error, QStringLiteral("Error"));
+        m_log.add(result.error, MessageKind::Error);
         emit fileFailed(path, result.error);
         break;
     case AddStatus::Aborted:
@@ -137,10 +138,10 @@ void FileAdder::addFiles(const QStringList& files) {
     if (!files.isEmpty())
         m_lastOpenedDirectory = QFileInfo(files.first()).absolutePath();
     const int count = int(files.size());
-    emit progressDialogBarChanged(count, 0);
+    emit busyProgressChanged(count, 0);
     for (int index = 0; index < count; ++index) {
         QCoreApplication::processEvents();
-        emit progressDialogBarChanged(count, index);
+        emit busyProgressChanged(count, index);
         if (m_progressStopped)
             break;
         countResult(addMediaFile(files.at(index)), files.at(index));
@@ -170,7 +171,7 @@ void FileAdder::addFolder(const QString& folder, bool withSubFolders) {
         beginOperation(QStringLiteral("Listing files..."));
         files = listFolder(folder, m_settings.addOnlyTypes);
         if (!m_progressStopped)
-            emit progressDialogShown(QStringLiteral("Adding files..."), true, QString());
+            emit busyStarted(QStringLiteral("Adding files..."), true, QString());
     } else {
         beginOperation(QStringLiteral("Adding files..."));
         const QFileInfoList entries =
@@ -179,9 +180,9 @@ void FileAdder::addFolder(const QString& folder, bool withSubFolders) {
             files.append(entry.filePath());
     }
     const int count = int(files.size());
-    emit progressDialogBarChanged(count, 0);
+    emit busyProgressChanged(count, 0);
     for (int index = 0; index < count && !m_progressStopped; ++index) {
-        emit progressDialogBarChanged(count, index + 1);
+        emit busyProgressChanged(count, index + 1);
         QCoreApplication::processEvents();
         if (m_progressStopped)
             break;
@@ -200,32 +201,32 @@ void FileAdder::addPaths(const QStringList& paths) {
     QStringList collected;
     const int pathCount = int(paths.size());
     for (int index = 0; index < pathCount; ++index) {
-        emit progressDialogBarChanged(pathCount, index);
+        emit busyProgressChanged(pathCount, index);
         QCoreApplication::processEvents();
         if (m_progressStopped)
             break;
         const QString& path = paths.at(index);
         const QFileInfo info(path);
         if (info.isDir()) {
-            emit progressDialogMessageChanged(path);
+            emit busyMessageChanged(path);
             const QStringList files = listFolder(path, folderAddOnly);
             if (m_progressStopped)
                 break;
             collected += files;
         } else if (info.exists()) {
-            emit progressDialogMessageChanged(path);
+            emit busyMessageChanged(path);
             collected.append(path);
         }
     }
 
     if (!m_progressStopped) {
-        emit progressDialogShown(QStringLiteral("Adding files..."), true, QString());
+        emit busyStarted(QStringLiteral("Adding files..."), true, QString());
         const int count = int(collected.size());
-        emit progressDialogBarChanged(count, 0);
+        emit busyProgressChanged(count, 0);
         for (int index = 0; index < count; ++index) {
             const QString& file = collected.at(index);
-            emit progressDialogBarChanged(count, index + 1);
-            emit progressDialogMessageChanged(file);
+            emit busyProgressChanged(count, index + 1);
+            emit busyMessageChanged(file);
             if (m_progressStopped)
                 break;
             const int before = m_addedCount;

@@ -6,7 +6,8 @@
 #include <QStringList>
 #include <memory>
 
-class ConversionEngine;
+class FileListModel;
+class LogModel;
 class ProbeWorker;
 
 // What the adding code takes from the settings.
@@ -19,7 +20,7 @@ struct AddSettings {
     bool addOnlyForGivenFolders = false;
 };
 
-// Adds files to the engine's list: every file is probed first (on the probe's
+// Adds files to the file list: every file is probed first (on the probe's
 // worker) and listed only when it has an audio stream. Progress goes out through
 // the progress-dialog signals; Abort ends an operation early and keeps what was
 // added so far.
@@ -35,7 +36,8 @@ public:
     static const QStringList AudioExtensions; // 29 entries, ".mpc" and ".aac" twice
     static const QStringList VideoExtensions; // 18 entries
 
-    FileAdder(ConversionEngine& engine, const QString& tempCoverArtFolder, QObject* parent = nullptr);
+    FileAdder(FileListModel& files, LogModel& log, const QString& tempCoverArtFolder,
+              QObject* parent = nullptr);
     ~FileAdder() override;
 
     void setSettings(const AddSettings& settings) { m_settings = settings; }
@@ -67,10 +69,11 @@ public:
     int failedCount() const { return m_failedCount; }
 
 signals:
-    void progressDialogShown(const QString& stateText, bool abortEnabled, const QString& message);
-    void progressDialogMessageChanged(const QString& message);
-    void progressDialogBarChanged(int maximum, int position);
-    void progressDialogHidden();
+    // An add operation runs: a front end shows a dialog with an abort button, or a status line.
+    void busyStarted(const QString& stateText, bool abortable, const QString& message);
+    void busyMessageChanged(const QString& message);
+    void busyProgressChanged(int maximum, int value);
+    void busyEnded();
     // A file could not be added; the error is in the window log as well.
     void fileFailed(const QString& path, const QString& error);
     // An add operation ended: the window saves its settings (when asked), shows the
@@ -86,7 +89,8 @@ private:
     QStringList listFolder(const QString& folder, const QString& addOnlyTypes);
     bool waitForProbe();
 
-    ConversionEngine& m_engine;
+    FileListModel& m_files;
+    LogModel& m_log;
     std::unique_ptr<ProbeWorker> m_fileInfoReader;
     AddSettings m_settings;
     QString m_lastOpenedDirectory;

@@ -150,9 +150,9 @@ void JobGenerator::makeJobs() {
                     QStringLiteral(" instead"));
             output = renamed;
         } else if (QFileInfo::exists(output)) {
-            if (m_overwriteOption == 0) {
+            if (m_overwriteOption == OverwriteOption::NewFileName) {
                 output = nextFreeName(output, taken);
-            } else if (m_overwriteOption == 2) {
+            } else if (m_overwriteOption == OverwriteOption::Skip) {
                 m_skippedFileIndex.append(qint32(p));
                 logInfo(QStringLiteral("Skipping ") + output + QStringLiteral(" because it already exists"));
                 continue;

@@ -4,6 +4,7 @@
 #include "model/Codecs.h"
 #include "model/Job.h"
 #include "model/MediaFile.h"
+#include "model/RunSettings.h"
 
 #include <QList>
 #include <QMutex>
@@ -65,8 +66,8 @@ public:
     const EncodingProfile& profile() const { return m_profile; }
     void setProfile(const EncodingProfile& profile) { m_profile = profile; }
     // 0 a new name, 1 overwrite, 2 skip, for an output file that exists.
-    int overwriteOption() const { return m_overwriteOption; }
-    void setOverwriteOption(int option) { m_overwriteOption = option; }
+    OverwriteOption overwriteOption() const { return m_overwriteOption; }
+    void setOverwriteOption(OverwriteOption option) { m_overwriteOption = option; }
     bool skipLong() const { return m_skipLong; }
     void setSkipLong(bool value) { m_skipLong = value; }
     const AdvancedSettings& advancedSettings() const { return m_advancedSettings; }
@@ -95,7 +96,7 @@ private:
     int m_threadCount = 1;
     QString m_outputExt;
     EncodingProfile m_profile;
-    int m_overwriteOption = 0;
+    OverwriteOption m_overwriteOption = OverwriteOption::NewFileName;
     QList<qint32> m_skippedFileIndex;
     bool m_skipLong = false;
     std::atomic<int> m_progress{0};

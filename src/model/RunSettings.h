@@ -5,14 +5,18 @@
 
 #include <QString>
 
+// What the overwrite option does with an output that exists already, by its
+// stored number: take the next free name "<name>_<n>", replace it, or skip the file.
+enum class OverwriteOption { NewFileName, Overwrite, Skip };
+
 // What one conversion run takes from the settings, copied when it starts. The
 // window fills it from its settings objects, velmo-convert from the stored
 // settings and its options.
 struct RunSettings {
     QString outputFolder;
     bool createFolderStruct = true;
-    int overwriteOption = 0; // 0 new file name, 1 overwrite, 2 skip
-    int threadCount = 1;     // encoder slots
+    OverwriteOption overwriteOption = OverwriteOption::NewFileName;
+    int threadCount = 1; // encoder slots
     bool delUnfinished = true;
     bool copyCoverArt = true;
     EncodingProfile profile;

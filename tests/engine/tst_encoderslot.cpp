@@ -23,36 +23,32 @@ public:
     QList<Job> jobs;
     int nextJobIndex = 0;
     QString dumpFolder;
-    QMap<int, QList<int>> completions; // row -> states of increaseTotalProgress
-    QMap<int, QStringList> messages;   // row -> updateListItemProgressEx texts
-    QMap<int, int> errorExitCodes;     // row -> markAsError exit code
-    QMap<int, int> startedRows;        // row -> updateFileListItemState(…, 1) count
-    QMap<int, int> progressUpdates;    // row -> updateListItemProgress count
+    QMap<int, QList<int>> completions; // row -> icons of jobFinished's outcomes
+    QMap<int, QStringList> messages;   // row -> jobMessage texts, "Error" for jobFailed
+    QMap<int, int> errorExitCodes;     // row -> jobFailed exit code
+    QMap<int, int> startedRows;        // row -> jobStarted count
+    QMap<int, int> progressUpdates;    // row -> jobProgress count
     QMap<int, int> latestTime;         // row -> latest timeProcessed
 
-    bool nextJob(const Job*& commandLine) override {
+    bool nextJob(const Job*& job) override {
         if (nextJobIndex >= jobs.size())
             return false;
-        commandLine = &jobs[nextJobIndex++];
+        job = &jobs[nextJobIndex++];
         return true;
     }
-    void updateFileListItemState(int itemIndex, int stateIndex) override {
-        if (stateIndex == 1)
-            ++startedRows[itemIndex];
-    }
-    void updateListItemProgress(int itemIndex, const FFmpegProgress& progress) override {
+    void jobStarted(int row) override { ++startedRows[row]; }
+    void jobProgress(int row, const FFmpegProgress& progress) override {
         QVERIFY(progress.timeProcessed >= 0);
-        ++progressUpdates[itemIndex];
-        latestTime[itemIndex] = progress.timeProcessed;
+        ++progressUpdates[row];
+        latestTime[row] = progress.timeProcessed;
     }
-    void updateListItemProgressEx(int itemIndex, const QString& msg) override { messages[itemIndex] << msg; }
-    void markAsError(int itemIndex, const QString&, const QString&, int ExitCode) override {
-        messages[itemIndex] << QStringLiteral("Error");
-        errorExitCodes[itemIndex] = ExitCode;
+    void jobMessage(int row, const QString& text) override { messages[row] << text; }
+    void jobFailed(int row, const QString&, const QString&, int exitCode) override {
+        messages[row] << QStringLiteral("Error");
+        errorExitCodes[row] = exitCode;
     }
-    void increaseTotalProgress(int itemIndex, int stateIndex) override {
-        completions[itemIndex] << stateIndex;
-    }
+    // Kept as the row icon each outcome shows: 2 done, 3 failed, 4 stopped or cover art failed.
+    void jobFinished(int row, JobOutcome outcome) override { completions[row] << int(rowIconOf(outcome)); }
     QString backendOutputFolderPath() const override { return dumpFolder; }
 };
 

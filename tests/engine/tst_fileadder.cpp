@@ -1,7 +1,8 @@
 #include "MediaFixtures.h"
 #include "TestSupport.h"
-#include "engine/ConversionEngine.h"
 #include "engine/FileAdder.h"
+#include "engine/FileListModel.h"
+#include "engine/LogModel.h"
 
 #include <QtTest>
 
@@ -21,9 +22,9 @@ class TestFileAdder : public QObject {
         return file;
     }
 
-    static QStringList listedPaths(const ConversionEngine& engine) {
+    static QStringList listedPaths(const FileListModel& files) {
         QStringList paths;
-        for (const MediaFile& file : engine.mediaFiles())
+        for (const MediaFile& file : files.mediaFiles())
             paths << file.filePath;
         return paths;
     }
@@ -53,8 +54,9 @@ private slots:
 
     // Every refused file says why, with its path where the reason is about the file.
     void refusedFilesAreNotListed() {
-        ConversionEngine engine;
-        FileAdder adder(engine, path(QStringLiteral("covers")));
+        FileListModel files;
+        LogModel log;
+        FileAdder adder(files, log, path(QStringLiteral("covers")));
         adder.setSettings({QStringLiteral("aiff;WAV"), QString(), QString()});
 
         const QString wav = tone(QStringLiteral("ignored.wav"));
@@ -79,7 +81,7 @@ private slots:
                              result.error.endsWith(u' ' + input.path),
                          qPrintable(input.name + QStringLiteral(": ") + result.error));
         }
-        QCOMPARE(engine.mediaFiles().size(), 0);
+        QCOMPARE(files.mediaFiles().size(), 0);
     }
 
     void folderGateSkipsOtherFilesSilently_data() {
@@ -96,40 +98,42 @@ private slots:
         QVERIFY(!tone(QStringLiteral("tree/sub/deep.wav")).isEmpty());
         QVERIFY(TestSupport::writeFile(path(QStringLiteral("tree/notes.txt")), "not audio"));
 
-        ConversionEngine engine;
-        FileAdder adder(engine, path(QStringLiteral("covers")));
+        FileListModel files;
+        LogModel log;
+        FileAdder adder(files, log, path(QStringLiteral("covers")));
         QSignalSpy finished(&adder, &FileAdder::finished);
         adder.addFolder(path(QStringLiteral("tree")), withSubFolders);
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.at(0).at(0).toInt(), added);
         QCOMPARE(finished.at(0).at(1).toInt(), 0);
-        QCOMPARE(engine.mediaFiles().size(), added);
-        QCOMPARE(engine.logItems().last().msg, QStringLiteral("Added %1 file(s) in 00:00:00").arg(added));
+        QCOMPARE(files.mediaFiles().size(), added);
+        QCOMPARE(log.entries().last().message, QStringLiteral("Added %1 file(s) in 00:00:00").arg(added));
     }
 
     // The abort button ends the operation before the next file; the files added
     // so far stay, and a drop while adding is ignored.
     void abortKeepsWhatWasAdded() {
-        QStringList files;
+        QStringList sources;
         for (int index = 0; index < 4; ++index)
-            files << tone(QStringLiteral("abort%1.flac").arg(index));
+            sources << tone(QStringLiteral("abort%1.flac").arg(index));
         const QString dropped = tone(QStringLiteral("dropped.flac"));
 
-        ConversionEngine engine;
-        FileAdder adder(engine, path(QStringLiteral("covers")));
-        connect(&adder, &FileAdder::progressDialogBarChanged, this, [&](int, int position) {
+        FileListModel list;
+        LogModel log;
+        FileAdder adder(list, log, path(QStringLiteral("covers")));
+        connect(&adder, &FileAdder::busyProgressChanged, this, [&](int, int position) {
             if (position == 2) {
                 adder.addPaths({dropped});
                 adder.abort();
             }
         });
         QSignalSpy finished(&adder, &FileAdder::finished);
-        adder.addFiles(files);
+        adder.addFiles(sources);
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished.at(0).at(0).toInt(), 2);
         QCOMPARE(finished.at(0).at(1).toInt(), 0);
         QVERIFY(adder.wasAborted());
-        QCOMPARE(listedPaths(engine), files.mid(0, 2));
+        QCOMPARE(listedPaths(list), sources.mid(0, 2));
         QVERIFY(!adder.isBusy());
     }
 };

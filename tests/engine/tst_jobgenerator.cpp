@@ -454,7 +454,7 @@ void TestJobGenerator::overwriteOptions() {
     touch(outFolder + QStringLiteral("/a_1.mp3"));
     JobGenerator generator;
     generator.setCreateFolderStruct(false);
-    generator.setOverwriteOption(option);
+    generator.setOverwriteOption(fromOrdinal<OverwriteOption>(option));
     const auto jobs = generate(generator, {mediaFile(m_dir.filePath(QStringLiteral("src/a.flac")))},
                                profile(OutputCodec::Mp3, EncodeType::Cbr));
     if (expectedName.isEmpty()) {
@@ -477,7 +477,7 @@ void TestJobGenerator::skippedFilesAreLogged() {
     }
     JobGenerator generator;
     generator.setCreateFolderStruct(false);
-    generator.setOverwriteOption(2);
+    generator.setOverwriteOption(OverwriteOption::Skip);
     QVERIFY(generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr)).isEmpty());
     QCOMPARE(generator.skippedFileIndex(), QList<qint32>({0, 1, 2}));
     const QString log = logText();
@@ -500,7 +500,7 @@ void TestJobGenerator::collidingOutputsGetDistinctNames() {
     for (const int option : {0, 1, 2}) {
         JobGenerator generator;
         generator.setCreateFolderStruct(false);
-        generator.setOverwriteOption(option);
+        generator.setOverwriteOption(fromOrdinal<OverwriteOption>(option));
         const auto jobs = generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr));
         QCOMPARE(jobs.size(), 3);
         QCOMPARE(jobs[0].destinationFilePath, outFolder + QStringLiteral("/a.mp3"));
@@ -520,7 +520,7 @@ void TestJobGenerator::outputThatIsASourceGetsANewName() {
     JobGenerator generator;
     generator.setOutputFolder(base + u'/');
     generator.setCreateFolderStruct(false);
-    generator.setOverwriteOption(1);
+    generator.setOverwriteOption(OverwriteOption::Overwrite);
     const auto jobs = generate(generator, {mediaFile(base + QStringLiteral("/a.flac")), mediaFile(earlier)},
                                profile(OutputCodec::Mp3, EncodeType::Cbr));
     QCOMPARE(jobs.size(), 2);
@@ -540,7 +540,7 @@ void TestJobGenerator::threadIndexCountsSkippedFiles() {
     touch(outFolder + QStringLiteral("/4.mp3"));
     JobGenerator generator;
     generator.setCreateFolderStruct(false);
-    generator.setOverwriteOption(2);
+    generator.setOverwriteOption(OverwriteOption::Skip);
     generator.setThreadCount(3);
     const auto jobs = generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr));
     QCOMPARE(generator.skippedFileIndex(), QList<qint32>({1, 4}));
@@ -556,7 +556,7 @@ void TestJobGenerator::threadIndexCountsSkippedFiles() {
     // A thread count of 0 does not divide by zero.
     generator.reset();
     generator.setThreadCount(0);
-    generator.setOverwriteOption(1);
+    generator.setOverwriteOption(OverwriteOption::Overwrite);
     for (const Job& job : generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr)))
         QCOMPARE(job.slotIndex, 0);
 }
@@ -621,7 +621,7 @@ void TestJobGenerator::stopEndsThePassEarly() {
     generator.setProfile(profile(OutputCodec::Mp3, EncodeType::Cbr));
     generator.setOutputFolder(m_dir.filePath(QStringLiteral("out")));
     generator.setOutputExt(QStringLiteral(".mp3"));
-    generator.setOverwriteOption(1);
+    generator.setOverwriteOption(OverwriteOption::Overwrite);
     QVERIFY(generator.start());
     QVERIFY(!generator.start()); // one pass at a time
     generator.stop();
@@ -636,7 +636,7 @@ void TestJobGenerator::resetAndRestart() {
     JobGenerator generator;
     generator.setCreateFolderStruct(false);
     generator.setSameAsSource(true);
-    generator.setOverwriteOption(2);
+    generator.setOverwriteOption(OverwriteOption::Skip);
     const QList<MediaFile> files{mediaFile(m_dir.filePath(QStringLiteral("src/a.flac")))};
     generator.setSameAsSource(false);
     generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr));
@@ -652,7 +652,7 @@ void TestJobGenerator::resetAndRestart() {
     QCOMPARE(generator.skippedFileIndex(), QList<qint32>{0}); // kept until the next Start
 
     // Each Start makes exactly one pass over the files.
-    generator.setOverwriteOption(1);
+    generator.setOverwriteOption(OverwriteOption::Overwrite);
     generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr));
     QVERIFY(generator.skippedFileIndex().isEmpty());
     QCOMPARE(generator.ffmpegCommandLines().size(), 1);
