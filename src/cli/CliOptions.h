@@ -44,3 +44,6 @@ bool parseCliOptions(const QStringList& arguments, CliOptions& options, QString&
 
 // The --help text: every option with its values.
 QString cliHelpText();
+
+// The short option name of each format ("mp3", "ogg", ...), as --format takes it.
+QString cliFormatName(OutputCodec codec);

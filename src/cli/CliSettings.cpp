@@ -8,13 +8,6 @@
 #include <QFileInfo>
 #include <QtMath>
 
-QString cliFormatName(OutputCodec codec) {
-    static const QStringList names = {QStringLiteral("mp3"),  QStringLiteral("aac"), QStringLiteral("ogg"),
-                                      QStringLiteral("opus"), QStringLiteral("wma"), QStringLiteral("flac"),
-                                      QStringLiteral("alac"), QStringLiteral("wav")};
-    return names.value(ordinal(codec));
-}
-
 namespace {
 
 bool usageError(QString& error, const QString& text) {

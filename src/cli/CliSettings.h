@@ -27,9 +27,6 @@ struct CliRun {
     CodecPanelPositions panel;
 };
 
-// The short option name of each format ("mp3", "ogg", ...).
-QString cliFormatName(OutputCodec codec);
-
 // Sets the panel from the codec options (method, bit rate, quality, managed mode,
 // sample rate, channels, bit depth) for the panel's format. A value the format
 // does not take is a usage error: false with a one-line reason.
