@@ -48,26 +48,23 @@ QString rateList(const CodecCapabilities& codec) {
     return rates.join(QStringLiteral(", "));
 }
 
-} // namespace
+// The format page the codec options go to, with what the messages call it.
+struct CodecTarget {
+    const CodecCapabilities& codec;
+    OutputCodec codecId;
+    QString format;
+    CodecPanelPositions& panel;
+    CodecPagePositions& page;
+};
 
-bool applyCodecOptions(const CliOptions& options, const CodecTable& table, CodecPanelPositions& panel,
-                       std::optional<QString>& typedBitrate, QString& error) {
-    const auto codecId = OutputCodec(panel.format);
-    const CodecCapabilities* found = findCodec(table, codecId);
-    if (!found)
-        return usageError(error, QStringLiteral("the format is unknown"));
-    const CodecCapabilities& codec = *found;
-    const QString format = cliFormatName(codecId);
-    CodecPagePositions& page = panel.page(codecId);
+// The method, given or implied by a bit rate or a quality.
+bool applyMethod(const CliOptions& options, const CodecTarget& target, QString& error) {
+    const QString& format = target.format;
     const bool hasMethods =
-        codec.supportedEncodingTypes.contains(EncodeType::Quality); // MP3, AAC, Ogg Vorbis
-    const bool hasBitrates = !codec.supportedBitrates.isEmpty();
-    const bool hasQualities = !codec.supportedQualities.isEmpty();
-
-    // The method, given or implied by a bit rate or a quality.
+        target.codec.supportedEncodingTypes.contains(EncodeType::Quality); // MP3, AAC, Ogg Vorbis
     std::optional<QString> method = options.method;
     if (method) {
-        if (codecId == OutputCodec::Opus) {
+        if (target.codecId == OutputCodec::Opus) {
             if (*method == QLatin1String("quality"))
                 return usageError(error, QStringLiteral("--method: opus takes cbr or vbr"));
         } else if (!hasMethods) {
@@ -89,85 +86,91 @@ bool applyCodecOptions(const CliOptions& options, const CodecTable& table, Codec
         if (!method && options.quality)
             method = QStringLiteral("quality");
         if (method)
-            page.method = *method == QLatin1String("cbr") ? 0 : 1;
-    } else if (codecId == OutputCodec::Opus && method) {
-        panel.opusVbr = *method == QLatin1String("vbr");
-    }
-
-    if (options.bitrate) {
-        if (!hasBitrates)
-            return usageError(error, QStringLiteral("--bitrate: %1 takes no bit rate").arg(format));
-        const int position = int(codec.supportedBitrates.indexOf(*options.bitrate));
-        if (position >= 0)
-            page.bitrate = position;
-        else
-            typedBitrate = *options.bitrate; // a typed value passes through, as in the editable list
-    }
-
-    if (options.quality) {
-        if (!hasQualities)
-            return usageError(error, QStringLiteral("--quality: %1 takes no quality").arg(format));
-        const int position = qualityPosition(codec, *options.quality);
-        if (position < 0)
-            return usageError(error, QStringLiteral("--quality: \"%1\" is not a %2 quality (%3)")
-                                         .arg(*options.quality, format, qualityRange(codec)));
-        page.quality = position;
-    }
-
-    if (options.managed) {
-        if (codecId != OutputCodec::Ogg)
-            return usageError(error, QStringLiteral("--managed applies to ogg only"));
-        panel.oggManagedBitrate = true;
-    }
-
-    if (options.sampleRate) {
-        int position = -1;
-        for (int index = 0; index < codec.supportedSampleRates.size(); ++index) {
-            const SampleRate rate = codec.supportedSampleRates.at(index);
-            const QString text = rate == SampleRate::Original ? QStringLiteral("original")
-                                                              : QString::number(sampleRateHz(rate));
-            if (text == *options.sampleRate)
-                position = index;
-        }
-        if (position < 0)
-            return usageError(error, QStringLiteral("--sample-rate: %1 is not a rate of %2 (%3)")
-                                         .arg(*options.sampleRate, format, rateList(codec)));
-        page.sampleRate = position;
-    }
-
-    if (options.channels) {
-        const int position = int(codec.supportedChannels.indexOf(*options.channels));
-        if (position < 0)
-            return usageError(error, QStringLiteral("--channels: %1 does not take this layout").arg(format));
-        page.channel = position;
-    }
-
-    if (options.bitDepth) {
-        const int position = int(codec.supportedBitDepths.indexOf(*options.bitDepth));
-        if (position >= 0)
-            page.bitDepth = position;
-        else if (*options.bitDepth != BitDepth::Original)
-            return usageError(error, QStringLiteral("--bit-depth: %1 takes no bit depth").arg(format));
+            target.page.method = *method == QLatin1String("cbr") ? 0 : 1;
+    } else if (target.codecId == OutputCodec::Opus && method) {
+        target.panel.opusVbr = *method == QLatin1String("vbr");
     }
     return true;
 }
 
-bool buildCliRun(const CliOptions& options, const StoredSettings& stored, const CodecTable& table,
-                 CliRun& run, QString& error) {
-    run = CliRun();
-    run.panel = stored.main.panel;
+bool applyBitrate(const QString& bitrate, const CodecTarget& target, std::optional<QString>& typedBitrate,
+                  QString& error) {
+    if (target.codec.supportedBitrates.isEmpty())
+        return usageError(error, QStringLiteral("--bitrate: %1 takes no bit rate").arg(target.format));
+    const int position = int(target.codec.supportedBitrates.indexOf(bitrate));
+    if (position >= 0)
+        target.page.bitrate = position;
+    else
+        typedBitrate = bitrate; // a typed value passes through, as in the editable list
+    return true;
+}
 
+bool applyQuality(const QString& quality, const CodecTarget& target, QString& error) {
+    if (target.codec.supportedQualities.isEmpty())
+        return usageError(error, QStringLiteral("--quality: %1 takes no quality").arg(target.format));
+    const int position = qualityPosition(target.codec, quality);
+    if (position < 0)
+        return usageError(error, QStringLiteral("--quality: \"%1\" is not a %2 quality (%3)")
+                                     .arg(quality, target.format, qualityRange(target.codec)));
+    target.page.quality = position;
+    return true;
+}
+
+bool applySampleRate(const QString& sampleRate, const CodecTarget& target, QString& error) {
+    const QList<SampleRate>& rates = target.codec.supportedSampleRates;
+    int position = -1;
+    for (int index = 0; index < rates.size(); ++index) {
+        const SampleRate rate = rates.at(index);
+        const QString text =
+            rate == SampleRate::Original ? QStringLiteral("original") : QString::number(sampleRateHz(rate));
+        if (text == sampleRate)
+            position = index;
+    }
+    if (position < 0)
+        return usageError(error, QStringLiteral("--sample-rate: %1 is not a rate of %2 (%3)")
+                                     .arg(sampleRate, target.format, rateList(target.codec)));
+    target.page.sampleRate = position;
+    return true;
+}
+
+// Channels and bit depth: positions in the format's lists. Original bit depth is
+// what a format without a bit-depth list does anyway, so it is no error there.
+bool applyLayout(const CliOptions& options, const CodecTarget& target, QString& error) {
+    if (options.channels) {
+        const int position = int(target.codec.supportedChannels.indexOf(*options.channels));
+        if (position < 0)
+            return usageError(error,
+                              QStringLiteral("--channels: %1 does not take this layout").arg(target.format));
+        target.page.channel = position;
+    }
+    if (options.bitDepth) {
+        const int position = int(target.codec.supportedBitDepths.indexOf(*options.bitDepth));
+        if (position >= 0)
+            target.page.bitDepth = position;
+        else if (*options.bitDepth != BitDepth::Original)
+            return usageError(error, QStringLiteral("--bit-depth: %1 takes no bit depth").arg(target.format));
+    }
+    return true;
+}
+
+// The preset of the given title, of the given format if one is given; null when
+// there is none.
+const Preset* findPreset(const QList<Preset>& presets, const QString& title,
+                         const std::optional<OutputCodec>& format) {
+    for (const Preset& candidate : presets) {
+        if (candidate.title == title && (!format || candidate.codecId == *format))
+            return &candidate;
+    }
+    return nullptr;
+}
+
+// The panel the codec options are laid over: the stored one, turned to the preset
+// or the format given.
+bool startingPanel(const CliOptions& options, const StoredSettings& stored, const CodecTable& table,
+                   CodecPanelPositions& panel, QString& error) {
+    panel = stored.main.panel;
     if (options.preset) {
-        const Preset* preset = nullptr;
-        for (const Preset& candidate : stored.presets) {
-            if (candidate.title != *options.preset)
-                continue;
-            if (options.format && candidate.codecId != *options.format)
-                continue;
-            preset = &candidate;
-            break;
-        }
-
+        const Preset* preset = findPreset(stored.presets, *options.preset, options.format);
         if (!preset) {
             const QString scope =
                 options.format ? QStringLiteral(" for ") + cliFormatName(*options.format) : QString();
@@ -175,35 +178,78 @@ bool buildCliRun(const CliOptions& options, const StoredSettings& stored, const 
                 error, QStringLiteral("--preset: there is no preset titled \"%1\"%2 (see --list-presets)")
                            .arg(*options.preset, scope));
         }
-        run.panel = applyPreset(table, *preset, run.panel);
+        panel = applyPreset(table, *preset, panel);
     } else if (options.format) {
-        run.panel.format = ordinal(*options.format);
+        panel.format = ordinal(*options.format);
     }
+    return true;
+}
 
+// Where and how the jobs run: the options, else the stored program settings.
+void applyRunOptions(const CliOptions& options, const StoredSettings& stored, RunSettings& run) {
+    const ProgramSettings& program = stored.program;
+    run.outputFolder = options.outputFolder.value_or(program.outputFolder);
+    if (!run.outputFolder.isEmpty())
+        run.outputFolder = QFileInfo(run.outputFolder).absoluteFilePath();
+    run.createFolderStruct = options.folderStructure.value_or(program.createFolderStruct);
+    run.overwriteOption = fromOrdinal<OverwriteOption>(options.overwrite.value_or(program.overwriteOption));
+    run.threadCount = options.threads.value_or(program.threadCount);
+    run.delUnfinished = options.deleteUnfinished.value_or(program.deleteUnfinished);
+    run.copyCoverArt = options.coverArt.value_or(program.copyCoverArt);
+    run.advancedSettings = stored.advanced;
+    if (options.customParams)
+        run.advancedSettings.customFFmpegParams = joinCustomParamLines(*options.customParams);
+    if (options.aacExtension)
+        run.advancedSettings.aacExtensionIndex = *options.aacExtension;
+}
+
+// Which files are added: the options, else the stored program settings. Folders
+// are only ever the ones named on the command line.
+AddSettings addSettings(const CliOptions& options, const StoredSettings& stored) {
+    const ProgramSettings& program = stored.program;
+    AddSettings add;
+    add.ignoredTypes = options.ignoreTypes.value_or(program.ignoredTypes);
+    add.addOnlyTypes = options.onlyTypes.value_or(program.addOnlyTypes);
+    add.preferredLanguage = options.language.value_or(preferredLanguage(program, stored.languageCodes));
+    add.addOnlyForGivenFolders = true;
+    return add;
+}
+
+} // namespace
+
+bool applyCodecOptions(const CliOptions& options, const CodecTable& table, CodecPanelPositions& panel,
+                       std::optional<QString>& typedBitrate, QString& error) {
+    const auto codecId = OutputCodec(panel.format);
+    const CodecCapabilities* codec = findCodec(table, codecId);
+    if (!codec)
+        return usageError(error, QStringLiteral("the format is unknown"));
+    const CodecTarget target{*codec, codecId, cliFormatName(codecId), panel, panel.page(codecId)};
+    if (!applyMethod(options, target, error))
+        return false;
+    if (options.bitrate && !applyBitrate(*options.bitrate, target, typedBitrate, error))
+        return false;
+    if (options.quality && !applyQuality(*options.quality, target, error))
+        return false;
+    if (options.managed) {
+        if (codecId != OutputCodec::Ogg)
+            return usageError(error, QStringLiteral("--managed applies to ogg only"));
+        panel.oggManagedBitrate = true;
+    }
+    if (options.sampleRate && !applySampleRate(*options.sampleRate, target, error))
+        return false;
+    return applyLayout(options, target, error);
+}
+
+bool buildCliRun(const CliOptions& options, const StoredSettings& stored, const CodecTable& table,
+                 CliRun& run, QString& error) {
+    run = CliRun();
+    if (!startingPanel(options, stored, table, run.panel, error))
+        return false;
     std::optional<QString> typedBitrate;
     if (!applyCodecOptions(options, table, run.panel, typedBitrate, error))
         return false;
     run.run.profile = createEncodingProfile(table, run.panel, typedBitrate);
-
-    const ProgramSettings& program = stored.program;
-    run.run.outputFolder = options.outputFolder.value_or(program.outputFolder);
-    if (!run.run.outputFolder.isEmpty())
-        run.run.outputFolder = QFileInfo(run.run.outputFolder).absoluteFilePath();
-    run.run.createFolderStruct = options.folderStructure.value_or(program.createFolderStruct);
-    run.run.overwriteOption =
-        fromOrdinal<OverwriteOption>(options.overwrite.value_or(program.overwriteOption));
-    run.run.threadCount = options.threads.value_or(program.threadCount);
-    run.run.delUnfinished = options.deleteUnfinished.value_or(program.deleteUnfinished);
-    run.run.copyCoverArt = options.coverArt.value_or(program.copyCoverArt);
-    run.run.advancedSettings = stored.advanced;
-    if (options.customParams)
-        run.run.advancedSettings.customFFmpegParams = joinCustomParamLines(*options.customParams);
-    if (options.aacExtension)
-        run.run.advancedSettings.aacExtensionIndex = *options.aacExtension;
-
-    run.add.ignoredTypes = options.ignoreTypes.value_or(program.ignoredTypes);
-    run.add.addOnlyTypes = options.onlyTypes.value_or(program.addOnlyTypes);
-    run.add.preferredLanguage = options.language.value_or(preferredLanguage(program, stored.languageCodes));
-    run.add.addOnlyForGivenFolders = true;
+    applyRunOptions(options, stored, run.run);
+    run.add = addSettings(options, stored);
     return true;
 }
