@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QSysInfo>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,9 +59,12 @@ QString tempCoverArtFolder() {
     return ensurePrivateFolder(path) ? path : QString();
 }
 
+QString bundledToolSubFolder() {
+    return QStringLiteral("ffmpeg/");
+}
+
 QString findTool(const QString& name) {
-    const QString bits = QSysInfo::WordSize == 64 ? QStringLiteral("64") : QStringLiteral("32");
-    const QString bundled = QDir(programFolder()).filePath(QStringLiteral("ffmpeg/%1/%2").arg(bits, name));
+    const QString bundled = QDir(programFolder()).filePath(bundledToolSubFolder() + name);
     const QFileInfo info(bundled);
     if (info.isFile() && info.isExecutable())
         return bundled;

@@ -20,8 +20,10 @@ QString coverstampPath();
 // symbolic link, is refused and an empty text comes back.
 QString tempCoverArtFolder();
 
-// ffmpeg/64/<name> of the program folder when it is there and executable,
-// otherwise <name> as found on PATH; empty when neither exists.
+// Where a bundled ffmpeg and ffprobe sit, relative to the program folder ("ffmpeg/").
+QString bundledToolSubFolder();
+// <name> in the bundled tool folder when it is there and executable, otherwise
+// <name> as found on PATH; empty when neither exists.
 QString findTool(const QString& name);
 
 } // namespace AppPaths

@@ -6,14 +6,12 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QSysInfo>
 
 namespace ProgramStartup {
 
 ProgramPaths resolvePaths() {
     ProgramPaths paths;
-    paths.toolSubFolder =
-        QSysInfo::WordSize == 64 ? QStringLiteral("ffmpeg/64/") : QStringLiteral("ffmpeg/32/");
+    paths.toolSubFolder = AppPaths::bundledToolSubFolder();
     paths.ffmpegPath = AppPaths::findTool(QStringLiteral("ffmpeg"));
     paths.ffprobePath = AppPaths::findTool(QStringLiteral("ffprobe"));
     paths.coverWriterPath = AppPaths::coverstampPath();

@@ -4,7 +4,7 @@
 
 // The folders and tools of the program, resolved once at start-up.
 struct ProgramPaths {
-    QString toolSubFolder; // "ffmpeg/64/" or "ffmpeg/32/" below the program folder
+    QString toolSubFolder; // of a bundled ffmpeg, below the program folder
     QString ffmpegPath;    // empty when ffmpeg was found nowhere
     QString ffprobePath;
     QString coverWriterPath;

@@ -1,5 +1,8 @@
+#include "base/AppPaths.h"
 #include "system/ShutdownCommand.h"
 #include "system/StartupCleanup.h"
+
+#include "TestSupport.h"
 
 #include <QtTest>
 
@@ -103,6 +106,50 @@ private slots:
         QVERIFY(ShutdownCommand::run());
         QVERIFY(QFileInfo::exists(marker));
         qputenv("VELMO_SHUTDOWN_COMMAND", "/bin/false");
+    }
+
+    void findTool_data() {
+        QTest::addColumn<bool>("bundled");
+        QTest::addColumn<bool>("bundledExecutable");
+        QTest::addColumn<bool>("onPath");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("bundled wins over PATH") << true << true << true << QStringLiteral("bundled");
+        QTest::newRow("bundled but not executable") << true << false << true << QStringLiteral("path");
+        QTest::newRow("PATH only") << false << false << true << QStringLiteral("path");
+        QTest::newRow("nowhere") << false << false << false << QString();
+    }
+    // A bundled build sits in the ffmpeg folder beside the program; a name of
+    // this run's own keeps the tests that look for the real ffmpeg undisturbed.
+    void findTool() {
+        QFETCH(bool, bundled);
+        QFETCH(bool, bundledExecutable);
+        QFETCH(bool, onPath);
+        QFETCH(QString, found);
+        const QString name = QStringLiteral("velmo-test-tool-%1").arg(QCoreApplication::applicationPid());
+        const QString toolFolder = QDir(AppPaths::programFolder()).filePath(AppPaths::bundledToolSubFolder());
+        const bool toolFolderExisted = QFileInfo(toolFolder).isDir();
+        const QString bundledPath = QDir(toolFolder).filePath(name);
+        QTemporaryDir pathFolder;
+        const QString pathTool = QDir(pathFolder.path()).filePath(name);
+        const QByteArray oldPath = qgetenv("PATH");
+        auto restore = qScopeGuard([&] {
+            QFile::remove(bundledPath);
+            if (!toolFolderExisted)
+                QDir().rmdir(toolFolder);
+            qputenv("PATH", oldPath);
+        });
+        if (bundled) {
+            QVERIFY(bundledExecutable ? TestSupport::writeScript(bundledPath, "#!/bin/sh\n")
+                                      : TestSupport::writeFile(bundledPath, "#!/bin/sh\n"));
+        }
+        if (onPath)
+            QVERIFY(TestSupport::writeScript(pathTool, "#!/bin/sh\n"));
+        qputenv("PATH", QFile::encodeName(pathFolder.path()));
+
+        const QString expected = found == QLatin1String("bundled") ? bundledPath
+                                 : found == QLatin1String("path")  ? pathTool
+                                                                   : QString();
+        QCOMPARE(AppPaths::findTool(name), expected);
     }
 
     void failingShutdownIsReported() {
