@@ -8,6 +8,18 @@
 
 namespace {
 
+qint64 ticksPerSecond() {
+    static const qint64 ticks = [] {
+        const long value = ::sysconf(_SC_CLK_TCK);
+        return value > 0 ? qint64(value) : qint64(100);
+    }();
+    return ticks;
+}
+
+qint64 busyTicks(const ProcessTimes& times) {
+    return times.user + times.kernel;
+}
+
 // Reads the whole stat text through the open descriptor; fails once the process
 // is gone.
 std::optional<ProcessTimes> readTimes(int fd) {
@@ -56,13 +68,7 @@ std::optional<ProcessTimes> parseProcStatTimes(const QByteArray& statText) {
     const qint64 kernelTicks = fields[stimeIndex].toLongLong(&kernelOk);
     if (!userOk || !kernelOk || userTicks < 0 || kernelTicks < 0)
         return std::nullopt;
-    static const qint64 ticksPerSecond = [] {
-        const long value = ::sysconf(_SC_CLK_TCK);
-        return value > 0 ? qint64(value) : qint64(100);
-    }();
-    constexpr qint64 unitsPerSecond = 10000000; // 100 ns units
-    return ProcessTimes{userTicks * unitsPerSecond / ticksPerSecond,
-                        kernelTicks * unitsPerSecond / ticksPerSecond};
+    return ProcessTimes{userTicks, kernelTicks};
 }
 
 CpuUsageCounter openUsageCounter(quint32 pid) {
@@ -80,8 +86,7 @@ CpuUsageCounter openUsageCounter(quint32 pid) {
     counter->pid = pid;
     counter->lastUpdateTime = currentTickCount();
     counter->lastUsage = 0;
-    counter->oldUser = times->user;
-    counter->oldKernel = times->kernel;
+    counter->lastBusyTicks = busyTicks(*times);
     return counter;
 }
 
@@ -98,11 +103,11 @@ float readCpuUsage(CpuUsageData& counter, quint32 tickNow) {
     const std::optional<ProcessTimes> times = readTimes(counter.handle);
     if (!times)
         return counter.lastUsage;
-    const qint64 delta = (times->user + times->kernel) - (counter.oldUser + counter.oldKernel);
-    counter.oldUser = times->user;
-    counter.oldKernel = times->kernel;
-    // delta is in 100 ns units and elapsed in milliseconds: one busy processor gives 100.
-    counter.lastUsage = float(double(delta) / double(elapsed) / 100.0);
+    const qint64 delta = busyTicks(*times) - counter.lastBusyTicks;
+    counter.lastBusyTicks = busyTicks(*times);
+    // One processor busy for the whole interval gives 100.
+    const double busyMs = double(delta) * 1000.0 / double(ticksPerSecond());
+    counter.lastUsage = float(busyMs / double(elapsed) * 100.0);
     return counter.lastUsage;
 }
 

@@ -9,11 +9,9 @@
 struct CpuUsageData {
     quint32 pid = 0;
     int handle = -1;            // open descriptor of /proc/<pid>/stat; reads fail once the process is gone
-    qint64 oldUser = 0;         // user time at the last reading, 100 ns units
-    qint64 oldKernel = 0;       // kernel time at the last reading, 100 ns units
+    qint64 lastBusyTicks = 0;   // user and kernel time at the last reading, clock ticks
     quint32 lastUpdateTime = 0; // monotonic millisecond tick of the last reading (wraps)
     float lastUsage = 0;        // percent of one processor
-    quint32 tag = 0;            // free for the owner
 
     CpuUsageData() = default;
     CpuUsageData(const CpuUsageData&) = delete;
@@ -21,9 +19,10 @@ struct CpuUsageData {
     ~CpuUsageData();
 };
 
+// Clock ticks, as the kernel counts them (sysconf(_SC_CLK_TCK) per second).
 struct ProcessTimes {
-    qint64 user = 0;   // 100 ns units
-    qint64 kernel = 0; // 100 ns units
+    qint64 user = 0;
+    qint64 kernel = 0;
 };
 
 using CpuUsageCounter = std::unique_ptr<CpuUsageData>;
