@@ -1,6 +1,5 @@
 #include "base/ConsoleRunner.h"
 
-#include "base/CommandLineSplit.h"
 #include "base/Log.h"
 
 #include <QMetaObject>
@@ -81,7 +80,6 @@ bool ConsoleRunner::run() {
     }
     m_errorString.clear();
     m_startError.clear();
-    m_exitCode = 0;
     m_terminatedByCaller = false;
     m_assembler.reset();
 
@@ -155,42 +153,9 @@ void ConsoleRunner::finish(quint32 exitCode) {
     if (m_state != State::Waiting)
         return;
     m_state = State::Ready;
-    m_exitCode = exitCode;
     try {
         emit onTerminate(this, exitCode);
     } catch (const std::exception& e) {
         logException(QStringLiteral("TConsoleRunner.OnTerminate"), QString::fromUtf8(e.what()));
     }
-}
-
-quint32 runAndWait(const QString& commandLineText, std::atomic_bool* abortFlag) {
-    QStringList arguments = splitCommandLine(commandLineText);
-    if (arguments.isEmpty()) {
-        if (abortFlag)
-            abortFlag->store(false);
-        return ConsoleRunner::StartFailedExitCode;
-    }
-    const QString program = arguments.takeFirst();
-    return runAndWait(program, arguments, abortFlag);
-}
-
-quint32 runAndWait(const QString& program, const QStringList& arguments, std::atomic_bool* abortFlag) {
-    if (abortFlag)
-        abortFlag->store(false);
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, arguments, QIODevice::ReadOnly);
-    if (!process.waitForStarted(-1))
-        return ConsoleRunner::StartFailedExitCode;
-    constexpr int pollMs = 20;
-    while (process.state() != QProcess::NotRunning && !process.waitForFinished(pollMs)) {
-        if (abortFlag && abortFlag->load()) {
-            process.kill();
-            process.waitForFinished(-1);
-            return RunAndWaitAbortedExitCode;
-        }
-    }
-    return exitCodeOf(process);
 }

@@ -6,7 +6,6 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <atomic>
 
 // Runs one console program at a time without blocking: output and error output
 // come through one channel, are assembled into lines (ConsoleLineAssembler) and
@@ -18,8 +17,10 @@ class ConsoleRunner : public QObject {
 public:
     enum class State { Ready, Waiting };
 
-    // Exit code reported when the program could not be started at all.
-    static constexpr quint32 StartFailedExitCode = 0xFFFFFFFFu;
+    // Exit codes of our own for runs that never reached the program's own end;
+    // the logs and the error list have always shown these numbers.
+    static constexpr quint32 StartFailedExitCode = 0xFFFFFFFFu; // could not be started at all
+    static constexpr quint32 AbortedExitCode = 1223;            // stopped on the owner's request
     // Unread output kept while the main thread is busy; older output is dropped beyond it.
     static constexpr qsizetype MaxPendingBytes = 131072;
 
@@ -46,7 +47,6 @@ public:
 
     State state() const { return m_state; }
     qint64 processId() const; // 0 when no child runs
-    quint32 ExitCode() const { return m_exitCode; }
     QString errorString() const { return m_errorString; }
     // Why the last program could not be started; empty when it started.
     QString startError() const { return m_startError; }
@@ -64,22 +64,7 @@ private:
     QProcess* m_process = nullptr;
     ConsoleLineAssembler m_assembler;
     State m_state = State::Ready;
-    quint32 m_exitCode = 0;
     bool m_terminatedByCaller = false;
     QString m_errorString;
     QString m_startError;
 };
-
-// Exit code of runAndWait when the abort flag stopped the program.
-inline constexpr quint32 RunAndWaitAbortedExitCode = 1223;
-
-// Runs one command-line text to its end on the calling thread (blocking, no
-// events processed) and returns its exit code. The text is split by the Windows
-// command-line rules; its first token is the program. Output is thrown away.
-// The abort flag, when given, is cleared at the start; setting it from another
-// thread kills the program and gives 1223. A program that cannot be started
-// gives 0xFFFFFFFF.
-quint32 runAndWait(const QString& commandLineText, std::atomic_bool* abortFlag = nullptr);
-// The same for an argument list that is already split.
-quint32 runAndWait(const QString& program, const QStringList& arguments,
-                   std::atomic_bool* abortFlag = nullptr);

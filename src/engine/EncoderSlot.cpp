@@ -226,7 +226,7 @@ void EncoderSlot::processTerminate(quint32 exitCode) {
 
 void EncoderSlot::coverArtTerminate(quint32 exitCode) {
     if (m_coverArtAborted)
-        exitCode = RunAndWaitAbortedExitCode;
+        exitCode = ConsoleRunner::AbortedExitCode;
     if (!m_coverArtProcess->startError().isEmpty())
         logWarning(QStringLiteral("Cannot start the cover-art tool \"") + m_coverArtWriterPath +
                    QStringLiteral("\": ") + m_coverArtProcess->startError());

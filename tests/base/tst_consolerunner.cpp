@@ -1,4 +1,3 @@
-#include "TestSupport.h"
 #include "base/ConsoleLineAssembler.h"
 #include "base/ConsoleRunner.h"
 
@@ -6,9 +5,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <thread>
-
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -227,42 +223,6 @@ private slots:
         run.start(QStringLiteral("pwd -P"));
         QCOMPARE(run.waitForEnd(), 0u);
         QCOMPARE(run.runner.consoleOutput.value(0), QFileInfo(dir.path()).canonicalFilePath());
-    }
-
-    void runAndWait_data() {
-        QTest::addColumn<QString>("commandLine");
-        QTest::addColumn<quint32>("exitCode");
-        QTest::newRow("exit code") << QStringLiteral("/bin/sh -c \"exit 5\"") << 5u;
-        QTest::newRow("output thrown away")
-            << QStringLiteral("/bin/sh -c \"head -c 1000000 /dev/zero; exit 0\"") << 0u;
-        QTest::newRow("missing program")
-            << QStringLiteral("\"/nonexistent dir/tool\" a b") << ConsoleRunner::StartFailedExitCode;
-        QTest::newRow("empty text") << QString() << ConsoleRunner::StartFailedExitCode;
-    }
-    void runAndWait() {
-        QFETCH(QString, commandLine);
-        QFETCH(quint32, exitCode);
-        QCOMPARE(::runAndWait(commandLine), exitCode);
-    }
-
-    // A program in a folder with blanks is one quoted first token.
-    void runAndWaitQuotedProgram() {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("with blank")));
-        const QString script = dir.filePath(QStringLiteral("with blank/tool"));
-        QVERIFY(TestSupport::writeScript(script, "#!/bin/sh\n[ \"$1\" = \"a b\" ] && exit 7\nexit 1\n"));
-        QCOMPARE(::runAndWait(u'"' + script + QStringLiteral("\" \"a b\"")), 7u);
-    }
-
-    void runAndWaitAbort() {
-        std::atomic_bool abort{true}; // cleared at the start
-        std::thread aborter([&] {
-            std::this_thread::sleep_for(300ms);
-            abort = true;
-        });
-        const quint32 result = ::runAndWait(QStringLiteral("/bin/sleep 60"), &abort);
-        aborter.join();
-        QCOMPARE(result, RunAndWaitAbortedExitCode);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "base/CommandLineSplit.h"
 #include "base/FileNames.h"
 #include "base/ProgramVersion.h"
 #include "base/TextFormat.h"
@@ -39,6 +40,8 @@ private slots:
     void threadCountCeiling();
     void timeStampText();
     void fileVersionBuild();
+    void splitCommandLine_data();
+    void splitCommandLine();
 };
 
 void TestTextAndFileNames::outputPath_data() {
@@ -325,6 +328,32 @@ void TestTextAndFileNames::timeStampText() {
 void TestTextAndFileNames::fileVersionBuild() {
     QCOMPARE(::fileVersionBuild(QCoreApplication::applicationFilePath()), QStringLiteral(VELMO_BUILD_NUMBER));
     QVERIFY(::fileVersionBuild(QStringLiteral("/nonexistent/velmo")).isEmpty());
+}
+
+void TestTextAndFileNames::splitCommandLine_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("blanks, tabs and line breaks separate")
+        << QStringLiteral("a  b\tc\r\nd") << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("quotes group a path with blanks")
+        << QStringLiteral("\"/dir with blank/tool\" \"a b\"") << QStringList{"/dir with blank/tool", "a b"};
+    QTest::newRow("quotes in the middle of an argument")
+        << QStringLiteral("-metadata title=\"A B\"") << QStringList{"-metadata", "title=A B"};
+    QTest::newRow("empty quotes are an argument") << QStringLiteral("a \"\" b") << QStringList{"a", "", "b"};
+    QTest::newRow("backslash escapes a quote") << QStringLiteral("a\\\"b") << QStringList{"a\"b"};
+    QTest::newRow("doubled quote inside quotes")
+        << QStringLiteral("\"say \"\"hi\"\"\"") << QStringList{"say \"hi\""};
+    QTest::newRow("backslash pairs before a quote halve")
+        << QStringLiteral("a\\\\\"b c\"") << QStringList{"a\\b c"};
+    QTest::newRow("backslashes elsewhere stay")
+        << QStringLiteral("dir\\name\\") << QStringList{"dir\\name\\"};
+    QTest::newRow("empty text") << QString() << QStringList();
+    QTest::newRow("blanks only") << QStringLiteral(" \t ") << QStringList();
+}
+
+void TestTextAndFileNames::splitCommandLine() {
+    QFETCH(QString, text);
+    QTEST(::splitCommandLine(text), "arguments");
 }
 
 QTEST_GUILESS_MAIN(TestTextAndFileNames)
