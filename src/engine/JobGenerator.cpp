@@ -122,7 +122,6 @@ void JobGenerator::idThreadRun() {
 void JobGenerator::makeJobs() {
     const QString outputFolder = absolutePath(m_outputFolder);
     const QString format = formatName(m_profile.codecId);
-    const int threadCount = qMax(1, m_threadCount);
 
     // No job may write over a source of the run or over the output of an earlier job.
     QSet<QString> taken;
@@ -137,7 +136,6 @@ void JobGenerator::makeJobs() {
         setCurrentFile(file.filePath);
 
         Job job;
-        job.slotIndex = qint32(p % threadCount);
         job.fileListIndex = qint32(p);
         job.sourceFilePath = absolutePath(file.filePath);
 
@@ -179,7 +177,6 @@ void JobGenerator::makeJobs() {
         job.commandLine = command.commandLine;
         job.arguments = command.arguments;
         job.destinationFilePath = output;
-        job.duration = stream.duration;
         m_ffmpegCommandLines.append(job);
     }
 }

@@ -9,10 +9,8 @@
 struct Job {
     QString sourceFilePath;
     QString destinationFilePath;
-    qint32 slotIndex = 0;
     QString commandLine;
     QStringList arguments;
     qint32 fileListIndex = 0;
-    qint64 duration = 0;          // milliseconds
     QString tempCoverArtFilePath; // empty when the file has no picture
 };

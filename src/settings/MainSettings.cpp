@@ -79,8 +79,6 @@ MainSettings loadMainSettings(const QString& path, const CodecTable& table) {
         ini.readString(General, QStringLiteral("LastOpened"), defaults.lastOpenedDirectory);
     settings.lastExtIndex = ini.readInteger(General, QStringLiteral("LastExt"), defaults.lastExtIndex);
     settings.volume = std::clamp(ini.readInteger(General, QStringLiteral("Volume"), defaults.volume), 0, 128);
-    settings.checkUpdateOnStart =
-        ini.readBool(QStringLiteral("Update"), QStringLiteral("Active"), defaults.checkUpdateOnStart);
     const int format =
         ini.readInteger(QStringLiteral("general"), QStringLiteral("format"), defaults.panel.format);
     settings.panel.format = format >= 0 && format < OutputCodecCount ? format : int(OutputCodec::Mp3);

@@ -7,10 +7,9 @@
 // What the main window keeps in settings.ini: the last folder and dialog
 // filter, the player volume, the codec panel and the post-encode action.
 struct MainSettings {
-    QString lastOpenedDirectory;    // initial folder of the add dialogs
-    int lastExtIndex = -1;          // filter of the add-files dialog; -1 keeps the dialog's own
-    int volume = 75;                // preview player, 0..128
-    bool checkUpdateOnStart = true; // read from Update/Active, never written from here
+    QString lastOpenedDirectory; // initial folder of the add dialogs
+    int lastExtIndex = -1;       // filter of the add-files dialog; -1 keeps the dialog's own
+    int volume = 75;             // preview player, 0..128
     CodecPanelPositions panel;
     int postEncodeAction = 0;
 

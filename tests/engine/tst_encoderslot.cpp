@@ -62,7 +62,6 @@ Job makeJob(int row, const QString& source, const QString& destination, const QS
     job.arguments =
         QStringList{"-hide_banner", "-i", source, "-vn"} + codecArgs + QStringList{"-y", destination};
     job.commandLine = u' ' + job.arguments.join(u' ');
-    job.duration = 3000;
     return job;
 }
 
