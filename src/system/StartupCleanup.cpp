@@ -1,6 +1,6 @@
 #include "system/StartupCleanup.h"
 
-#include "base/FileNames.h"
+#include "base/FileCleanup.h"
 #include "base/Log.h"
 
 #include <QDir>
@@ -24,16 +24,8 @@ void clearOldBackendOutputs(const QString& backendOutputFolder) {
 }
 
 void clearOldBackendOutputs(const QString& backendOutputFolder, const QDateTime& now) {
-    const QDir folder(backendOutputFolder);
-    if (backendOutputFolder.isEmpty() || !folder.exists())
-        return;
-    const QFileInfoList files = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo& file : files) {
-        if (file.suffix().toLower() != QLatin1String("txt"))
-            continue;
-        if (isOlderThanDays(file.absoluteFilePath(), 7, now))
-            removeFile(file, QStringLiteral("ClearOldBackendOutputs"));
-    }
+    removeOldFiles(backendOutputFolder, {QStringLiteral(".txt")}, 7, now,
+                   QStringLiteral("ClearOldBackendOutputs"));
 }
 
 void clearTempCoverArtFiles(const QString& tempCoverArtFolder, const QDateTime& modifiedBefore) {

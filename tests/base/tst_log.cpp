@@ -1,6 +1,6 @@
+#include "base/FileCleanup.h"
 #include "base/FileNames.h"
 #include "base/Log.h"
-#include "base/LogCleanup.h"
 #include "system/HardwareInfo.h"
 
 #include <QDir>
