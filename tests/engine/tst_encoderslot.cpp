@@ -84,11 +84,6 @@ int attachedPictureCount(const QString& path) {
     return count;
 }
 
-QString readText(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 QString writeScript(const QString& path, const QByteArray& body) {
     return TestSupport::writeScript(path, "#!/bin/sh\n" + body + "\n") ? path : QString();
 }
@@ -197,7 +192,7 @@ private slots:
             QVERIFY(firstLines.contains(job.commandLine));
 
         // The failure's console output is logged as a JSON array of its lines.
-        const QString log = readText(programLogFilePath());
+        const QString log = TestSupport::programLogText();
         const qsizetype marker = log.indexOf(QStringLiteral("ProcessTerminate() Console output: "));
         QVERIFY(marker >= 0);
         const qsizetype start = log.indexOf(u'[', marker);
@@ -228,7 +223,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!slot->running(), 120000);
         QCOMPARE(owner.completions.value(0), QList<int>{3});
         QCOMPARE(owner.completions.value(1), QList<int>{2});
-        QCOMPARE(readText(kept), QStringLiteral("old file"));
+        QCOMPARE(TestSupport::readText(kept), QStringLiteral("old file"));
         QCOMPARE(probeCodec(replaced), QStringLiteral("mp3"));
         QCOMPARE(filesIn(out), (QStringList{"kept.mp3", "replaced.mp3"}));
     }
@@ -279,7 +274,7 @@ private slots:
         if (deleteUnfinished) {
             QCOMPARE(files, QStringList());
         } else if (destinationExists) {
-            QCOMPARE(readText(destination), QStringLiteral("old file"));
+            QCOMPARE(TestSupport::readText(destination), QStringLiteral("old file"));
             QCOMPARE(files.size(), 2);
             QVERIFY(QFileInfo(out + u'/' + files.first()).size() > 0); // the unfinished one, hidden
         } else {
@@ -310,7 +305,7 @@ private slots:
             QCOMPARE(owner.messages.value(row), QStringList{"Error"});
             QCOMPARE(owner.errorExitCodes.value(row), -1);
         }
-        QVERIFY(readText(programLogFilePath()).contains(QStringLiteral("Cannot start ffmpeg \"") + missing));
+        QVERIFY(TestSupport::programLogText().contains(QStringLiteral("Cannot start ffmpeg \"") + missing));
         QCOMPARE(filesIn(out), QStringList());
     }
 
@@ -341,7 +336,7 @@ private slots:
         QCOMPARE(owner.completions.value(0), QList<int>{4});
         QCOMPARE(owner.messages.value(1), QStringList{"Done"});
         QCOMPARE(probeCodec(out + QStringLiteral("/a.mp3")), QStringLiteral("mp3"));
-        const QString log = readText(programLogFilePath());
+        const QString log = TestSupport::programLogText();
         QVERIFY(log.contains(QStringLiteral("Coverstamp exit code : ") + QString::number(loggedCode) + u'|'));
         if (tool == QStringLiteral("missing"))
             QVERIFY(log.contains(QStringLiteral("Cannot start the cover-art tool \"") + toolPath));
@@ -370,7 +365,7 @@ private slots:
         QCOMPARE(owner.nextJobIndex, 1);
         QCOMPARE(filesIn(out), QStringList{"a.mp3"});
         QCOMPARE(probeCodec(out + QStringLiteral("/a.mp3")), QStringLiteral("mp3"));
-        QVERIFY(readText(programLogFilePath()).contains(QStringLiteral("Coverstamp exit code : 1223|")));
+        QVERIFY(TestSupport::programLogText().contains(QStringLiteral("Coverstamp exit code : 1223|")));
     }
 
     // A slot released while its job runs (the program closing) ends ffmpeg and

@@ -2,6 +2,8 @@
 #include "base/Log.h"
 #include "engine/JobGenerator.h"
 
+#include "TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -47,12 +49,6 @@ bool containsSequence(const QStringList& list, const QStringList& sequence) {
     return false;
 }
 
-void touch(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-}
-
 } // namespace
 
 class TestJobGenerator : public QObject {
@@ -75,11 +71,6 @@ private:
             qWarning("Start refused");
         generator.waitForFinished();
         return generator.ffmpegCommandLines();
-    }
-
-    QString logText() const {
-        QFile file(programLogFilePath());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
 private slots:
@@ -282,7 +273,7 @@ void TestJobGenerator::resamplingIsLogged() {
     JobGenerator generator;
     const QString source = m_dir.filePath(QStringLiteral("src/a.flac"));
     generate(generator, {mediaFile(source)}, p);
-    const QString log = logText();
+    const QString log = TestSupport::programLogText();
     if (logged.isEmpty()) {
         QVERIFY2(!log.contains(QLatin1String("resampling")), qPrintable(log));
     } else {
@@ -319,7 +310,7 @@ void TestJobGenerator::coverArt() {
     const QString picture = m_dir.filePath(QStringLiteral("cover %INPUT%.jpg"));
     QFile::remove(picture);
     if (pictureOnDisk)
-        touch(picture);
+        QVERIFY(TestSupport::touch(picture));
     EncodingProfile p =
         profile(OutputCodec(codec),
                 OutputCodec(codec) == OutputCodec::Flac ? EncodeType::Compression : EncodeType::Cbr);
@@ -388,7 +379,7 @@ void TestJobGenerator::relativePathsBecomeAbsolute() {
     generator.setOutputFolder(QStringLiteral("rel-out"));
     generator.setCreateFolderStruct(false);
     const QString picture = QStringLiteral("-cover.jpg");
-    touch(picture);
+    QVERIFY(TestSupport::touch(picture));
     generator.setCopyCoverArt(true);
     const auto jobs = generate(generator, {mediaFile(QStringLiteral("-i.flac"), 44100, 0, picture)},
                                profile(OutputCodec::Mp3, EncodeType::Cbr));
@@ -449,8 +440,8 @@ void TestJobGenerator::overwriteOptions() {
     QFETCH(int, option);
     QFETCH(QString, expectedName);
     const QString outFolder = m_dir.filePath(QStringLiteral("out/Mp3"));
-    touch(outFolder + QStringLiteral("/a.mp3"));
-    touch(outFolder + QStringLiteral("/a_1.mp3"));
+    QVERIFY(TestSupport::touch(outFolder + QStringLiteral("/a.mp3")));
+    QVERIFY(TestSupport::touch(outFolder + QStringLiteral("/a_1.mp3")));
     JobGenerator generator;
     generator.setCreateFolderStruct(false);
     generator.setOverwriteOption(fromOrdinal<OverwriteOption>(option));
@@ -472,14 +463,14 @@ void TestJobGenerator::skippedFilesAreLogged() {
     QList<MediaFile> files;
     for (const char* name : {"x", "y", "z"}) {
         files << mediaFile(m_dir.filePath(QStringLiteral("src/%1.flac").arg(QLatin1String(name))));
-        touch(outFolder + QStringLiteral("/%1.mp3").arg(QLatin1String(name)));
+        QVERIFY(TestSupport::touch(outFolder + QStringLiteral("/%1.mp3").arg(QLatin1String(name))));
     }
     JobGenerator generator;
     generator.setCreateFolderStruct(false);
     generator.setOverwriteOption(OverwriteOption::Skip);
     QVERIFY(generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr)).isEmpty());
     QCOMPARE(generator.skippedFileIndex(), QList<qint32>({0, 1, 2}));
-    const QString log = logText();
+    const QString log = TestSupport::programLogText();
     for (const char* name : {"x", "y", "z"}) {
         const QString line = QStringLiteral("|info|Skipping ") + outFolder +
                              QStringLiteral("/%1.mp3 because it already exists|").arg(QLatin1String(name));
@@ -492,7 +483,7 @@ void TestJobGenerator::collidingOutputsGetDistinctNames() {
     // Two sources of the same name in different folders, flattened into one
     // folder; a third output name is already on disk.
     const QString outFolder = m_dir.filePath(QStringLiteral("out/Mp3"));
-    touch(outFolder + QStringLiteral("/a_1.mp3"));
+    QVERIFY(TestSupport::touch(outFolder + QStringLiteral("/a_1.mp3")));
     const QList<MediaFile> files{mediaFile(m_dir.filePath(QStringLiteral("one/a.flac"))),
                                  mediaFile(m_dir.filePath(QStringLiteral("two/a.flac"))),
                                  mediaFile(m_dir.filePath(QStringLiteral("three/a.wav")))};
@@ -506,8 +497,9 @@ void TestJobGenerator::collidingOutputsGetDistinctNames() {
         QCOMPARE(jobs[1].destinationFilePath, outFolder + QStringLiteral("/a_2.mp3"));
         QCOMPARE(jobs[2].destinationFilePath, outFolder + QStringLiteral("/a_3.mp3"));
     }
-    QVERIFY(logText().contains(outFolder + QStringLiteral("/a.mp3 is already used in this run, writing ") +
-                               outFolder + QStringLiteral("/a_2.mp3 instead")));
+    QVERIFY(TestSupport::programLogText().contains(
+        outFolder + QStringLiteral("/a.mp3 is already used in this run, writing ") + outFolder +
+        QStringLiteral("/a_2.mp3 instead")));
 }
 
 void TestJobGenerator::outputThatIsASourceGetsANewName() {
@@ -515,7 +507,7 @@ void TestJobGenerator::outputThatIsASourceGetsANewName() {
     // a.flac would be the source b/Mp3/a.mp3 of the same run.
     const QString base = m_dir.filePath(QStringLiteral("b"));
     const QString earlier = base + QStringLiteral("/Mp3/a.mp3");
-    touch(earlier);
+    QVERIFY(TestSupport::touch(earlier));
     JobGenerator generator;
     generator.setOutputFolder(base + u'/');
     generator.setCreateFolderStruct(false);
@@ -536,8 +528,8 @@ void TestJobGenerator::listIndexCountsSkippedFiles() {
     QList<MediaFile> files;
     for (int i = 0; i < 7; ++i)
         files << mediaFile(m_dir.filePath(QStringLiteral("src/%1.flac").arg(i)));
-    touch(outFolder + QStringLiteral("/1.mp3"));
-    touch(outFolder + QStringLiteral("/4.mp3"));
+    QVERIFY(TestSupport::touch(outFolder + QStringLiteral("/1.mp3")));
+    QVERIFY(TestSupport::touch(outFolder + QStringLiteral("/4.mp3")));
     JobGenerator generator;
     generator.setCreateFolderStruct(false);
     generator.setOverwriteOption(OverwriteOption::Skip);
@@ -572,7 +564,8 @@ void TestJobGenerator::failureEndsThePassAndKeepsTheJobs() {
     QVERIFY(!generator.running());
     QVERIFY(!generator.errorText().isEmpty());
     QCOMPARE(jobs.size(), failure == QLatin1String("rate") ? 0 : 1);
-    QVERIFY(logText().contains(QLatin1String("|exception|TFFmpegCommandLineGenerator.IdThreadRun|")));
+    QVERIFY(TestSupport::programLogText().contains(
+        QLatin1String("|exception|TFFmpegCommandLineGenerator.IdThreadRun|")));
 
     // The next pass starts clean.
     files[1].selectedStreamIndex = 0;
@@ -620,7 +613,7 @@ void TestJobGenerator::stopEndsThePassEarly() {
 
 void TestJobGenerator::resetAndRestart() {
     const QString outFolder = m_dir.filePath(QStringLiteral("out/Mp3"));
-    touch(outFolder + QStringLiteral("/a.mp3"));
+    QVERIFY(TestSupport::touch(outFolder + QStringLiteral("/a.mp3")));
     JobGenerator generator;
     generator.setCreateFolderStruct(false);
     generator.setSameAsSource(true);

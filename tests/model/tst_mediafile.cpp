@@ -1,6 +1,8 @@
 #include "base/Log.h"
 #include "model/MediaFile.h"
 
+#include "TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -74,9 +76,7 @@ void TestMediaFile::deleteCoverArtTempFiles() {
     QVERIFY(QFileInfo(undeletable).isDir());
     QCOMPARE(file.coverArtStreams.size(), 4); // the records stay
 
-    QFile log(programLogFilePath());
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(log.readAll());
+    const QString text = TestSupport::programLogText();
     QCOMPARE(text.count(QLatin1String("|exception|DeleteCoverArtTempFiles|")), 1);
 
     // Without pictures nothing happens.

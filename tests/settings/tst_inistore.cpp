@@ -50,7 +50,6 @@ class TestIniStore : public QObject {
 private:
     QTemporaryDir m_dir;
     QString path(const QString& name) const { return m_dir.filePath(name); }
-    QString logText() const { return QString::fromUtf8(TestSupport::readFile(programLogFilePath())); }
 
 private slots:
     void initTestCase() {
@@ -228,7 +227,7 @@ private slots:
         QString error;
         QVERIFY(!store.save(&error));
         QVERIFY(!error.isEmpty());
-        QVERIFY(logText().contains(QStringLiteral("Unable to save ") + blocker));
+        QVERIFY(TestSupport::programLogText().contains(QStringLiteral("Unable to save ") + blocker));
     }
 
     void folderThatCannotBeWrittenKeepsTheFile() {

@@ -38,7 +38,6 @@ private:
     QString m_builtIn;
     QString m_user;
 
-    QString logText() const { return QString::fromUtf8(TestSupport::readFile(programLogFilePath())); }
     Preset presetFile(OutputCodec codec, const QString& title) {
         Preset profile;
         profile.codecId = codec;
@@ -326,7 +325,8 @@ private slots:
         manager.listPresets();
         QCOMPARE(manager.presets().size(), listed ? 1 : 0);
         if (!listed) {
-            QVERIFY(logText().contains(QStringLiteral("TProfileManager.ReadProfileFromFile")));
+            QVERIFY(TestSupport::programLogText().contains(
+                QStringLiteral("TProfileManager.ReadProfileFromFile")));
             return;
         }
         const Preset& profile = manager.presets().first();
@@ -351,8 +351,8 @@ private slots:
         QCOMPARE(titles(manager.presets()), QStringList{QStringLiteral("One")});
         QCOMPARE(manager.profilesList(), QStringList{QStringLiteral("one.prf")});
         QCOMPARE(TestSupport::readFile(blocker), QByteArray("a file, not a folder"));
-        QVERIFY(logText().contains(QStringLiteral("AddPresetBtnClick")));
-        QVERIFY(logText().contains(QStringLiteral("Error while saving the preset. ")));
+        QVERIFY(TestSupport::programLogText().contains(QStringLiteral("AddPresetBtnClick")));
+        QVERIFY(TestSupport::programLogText().contains(QStringLiteral("Error while saving the preset. ")));
     }
 
     void shippedPresets() {

@@ -13,15 +13,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {} // namespace
-
 class TestProgramSettings : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir m_home;
     CodecTable m_table = buildCodecTable();
     QString path(const QString& name) const { return m_home.filePath(name); }
-    QString logText() const { return QString::fromUtf8(TestSupport::readFile(programLogFilePath())); }
 
 private slots:
     void initTestCase() {
@@ -246,7 +243,7 @@ private slots:
         // The settings are still written; the folder failure only goes to the log.
         QVERIFY(saveProgramSettings(file, settings));
         QCOMPARE(loadProgramSettings(file, 8).threadCount, 3);
-        QVERIFY(logText().contains(QStringLiteral("TSettingsForm.SaveSettings")));
+        QVERIFY(TestSupport::programLogText().contains(QStringLiteral("TSettingsForm.SaveSettings")));
     }
 
     void languageList() {
@@ -270,7 +267,7 @@ private slots:
     void missingLanguageListStillLoadsSettings() {
         const QStringList codes = loadLanguageCodes(path(QStringLiteral("nowhere/langcodes.dat")));
         QVERIFY(codes.isEmpty());
-        QVERIFY(logText().contains(QStringLiteral("Unable to read the language list")));
+        QVERIFY(TestSupport::programLogText().contains(QStringLiteral("Unable to read the language list")));
         const QString file = path(QStringLiteral("lang.ini"));
         QVERIFY(TestSupport::writeFile(file, "[FileAdd]\nPrefLang=4\n[Encode]\nCPU=2\n"));
         const ProgramSettings settings = loadProgramSettings(file, 8);

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "base/Log.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,6 +61,10 @@ bool writeFile(const QString& path, const QByteArray& data) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
+bool touch(const QString& path) {
+    return writeFile(path, QByteArray());
+}
+
 bool writeScript(const QString& path, const QByteArray& text) {
     return writeFile(path, text) &&
            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
@@ -67,6 +73,14 @@ bool writeScript(const QString& path, const QByteArray& text) {
 QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString readText(const QString& path) {
+    return QString::fromUtf8(readFile(path));
+}
+
+QString programLogText() {
+    return readText(programLogFilePath());
 }
 
 QString programDir() {

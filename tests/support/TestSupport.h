@@ -25,10 +25,16 @@ bool makePicture(const QString& path, int width = 64, int height = 64,
 
 // Writes a whole file, creating its folder; false when it cannot be written.
 bool writeFile(const QString& path, const QByteArray& data);
+// An empty file, with its folder.
+bool touch(const QString& path);
 // Writes a whole file and lets its owner run it: a stand-in for a tool.
 bool writeScript(const QString& path, const QByteArray& text);
 // A whole file's bytes; empty when it cannot be read.
 QByteArray readFile(const QString& path);
+// The same as UTF-8 text.
+QString readText(const QString& path);
+// What the program log of this test run holds so far.
+QString programLogText();
 
 // The folder of the built executables (coverstamp, velmo-convert) and data files.
 QString programDir();

@@ -1,4 +1,5 @@
 #include "base/AppPaths.h"
+#include "base/Log.h"
 #include "system/ShutdownCommand.h"
 #include "system/StartupCleanup.h"
 
@@ -11,16 +12,13 @@
 class TestStartupCleanup : public QObject {
     Q_OBJECT
 
-    static void touch(const QString& path) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("x");
-    }
+    QTemporaryDir m_logFolder;
 
 private slots:
     void initTestCase() {
         // Even if a case forgets, the environment points away from the real command.
         qputenv("VELMO_SHUTDOWN_COMMAND", "/bin/false");
+        configureProgramLog(m_logFolder.path());
     }
 
     void oldDumps_data() {
@@ -34,10 +32,10 @@ private slots:
         QFETCH(bool, dumpsDeleted);
         QTemporaryDir folder;
         const QDir dir(folder.path());
-        touch(dir.filePath(QStringLiteral("2024_01_01_10_00_00.txt")));
-        touch(dir.filePath(QStringLiteral("UPPER.TXT")));
-        touch(dir.filePath(QStringLiteral("keep.log")));
-        touch(dir.filePath(QStringLiteral("no-extension")));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("2024_01_01_10_00_00.txt"))));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("UPPER.TXT"))));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("keep.log"))));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("no-extension"))));
         QVERIFY(dir.mkdir(QStringLiteral("sub.txt")));
 
         // A little more than the whole days, so the count is not decided by seconds.
@@ -51,19 +49,23 @@ private slots:
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("sub.txt"))).isDir());
     }
 
+    // A data folder not made yet is the normal first start, not something to log.
     void missingFoldersAreNoError() {
-        StartupCleanup::clearOldBackendOutputs(QStringLiteral("/nonexistent/velmo/BackendOutput"));
+        StartupCleanup::clearOldBackendOutputs(QStringLiteral("/nonexistent/velmo/BackendOutput"),
+                                               QDateTime::currentDateTime().addYears(1));
+        StartupCleanup::clearOldBackendOutputs(QString(), QDateTime::currentDateTime().addYears(1));
         StartupCleanup::clearTempCoverArtFiles(QStringLiteral("/nonexistent/velmo/covers"));
         StartupCleanup::clearTempCoverArtFiles(QString());
+        QCOMPARE(TestSupport::programLogText(), QString());
     }
 
     void tempCoverArtFilesAreAllDeleted() {
         QTemporaryDir folder;
         const QDir dir(folder.path());
-        touch(dir.filePath(QStringLiteral("0A1B2C3D-0000-0000-0000-000000000000.jpg")));
-        touch(dir.filePath(QStringLiteral(".hidden")));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("0A1B2C3D-0000-0000-0000-000000000000.jpg"))));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral(".hidden"))));
         QVERIFY(dir.mkdir(QStringLiteral("nested")));
-        touch(dir.filePath(QStringLiteral("nested/inner.jpg")));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("nested/inner.jpg"))));
 
         StartupCleanup::clearTempCoverArtFiles(folder.path());
 
@@ -74,8 +76,8 @@ private slots:
     void recentCoverArtFilesOfOtherInstancesStay() {
         QTemporaryDir folder;
         const QDir dir(folder.path());
-        touch(dir.filePath(QStringLiteral("old.jpg")));
-        touch(dir.filePath(QStringLiteral("recent.jpg")));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("old.jpg"))));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("recent.jpg"))));
         QFile old(dir.filePath(QStringLiteral("old.jpg")));
         QVERIFY(old.open(QIODevice::ReadWrite));
         QVERIFY(old.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
