@@ -72,7 +72,7 @@ int main(int argc, char* argv[]) {
     }
 
     FFmpegDecoder decoder;
-    ProbeWorker probe(QString(), &decoder, covers.path());
+    ProbeWorker probe(&decoder, covers.path());
     int failures = 0;
     QElapsedTimer clock;
     clock.start();

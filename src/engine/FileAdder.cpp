@@ -41,7 +41,7 @@ QStringList splitTypes(const QString& text) {
 
 FileAdder::FileAdder(FileListModel& files, LogModel& log, const QString& tempCoverArtFolder, QObject* parent)
     : QObject(parent), m_files(files), m_log(log),
-      m_fileInfoReader(std::make_unique<ProbeWorker>(QString(), nullptr, tempCoverArtFolder)) {}
+      m_fileInfoReader(std::make_unique<ProbeWorker>(nullptr, tempCoverArtFolder)) {}
 
 FileAdder::~FileAdder() {
     m_fileInfoReader->stop();

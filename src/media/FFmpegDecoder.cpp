@@ -83,11 +83,6 @@ void quietLibraryLog() {
     std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
 }
 
-QString& libraryFolder() {
-    static QString folder;
-    return folder;
-}
-
 } // namespace
 
 struct FFmpegDecoder::State {
@@ -121,21 +116,6 @@ bool FFmpegDecoder::avLibLoaded() const {
            (avcodec_version() >> 16) == LIBAVCODEC_VERSION_MAJOR &&
            (avformat_version() >> 16) == LIBAVFORMAT_VERSION_MAJOR &&
            (swscale_version() >> 16) == LIBSWSCALE_VERSION_MAJOR;
-}
-
-bool FFmpegDecoder::loadAVLib(const QString& path) {
-    libraryFolder() = path;
-    if (avLibLoaded())
-        return true;
-    m_lastErrMsg = QStringLiteral("Load library %1 error(#%2): %3")
-                       .arg(QStringLiteral("libavformat"))
-                       .arg(0)
-                       .arg(QStringLiteral("the libraries found at run time do not match the program"));
-    return false;
-}
-
-void FFmpegDecoder::unloadAVLib() {
-    // Linked libraries stay mapped for the life of the process; nothing to release.
 }
 
 void FFmpegDecoder::resetCounters() {

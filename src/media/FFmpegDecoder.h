@@ -69,11 +69,9 @@ public:
     FFmpegDecoder& operator=(const FFmpegDecoder&) = delete;
 
     // The libraries are linked into the program, so they are there whenever the
-    // program runs; avLibLoaded still checks that the ones found at run time are
-    // of the series the program was built against.
+    // program runs; this still checks that the ones found at run time are of the
+    // series the program was built against.
     bool avLibLoaded() const;
-    bool loadAVLib(const QString& path);
-    void unloadAVLib();
 
     // Only regular files are opened: anything else (a folder, a pipe, a device)
     // is refused before it is opened, since opening a pipe would block.

@@ -3,12 +3,10 @@
 #include "base/FileNames.h"
 #include "base/Log.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 #include <exception>
 #include <sys/stat.h>
@@ -30,22 +28,11 @@ FolderLister::~FolderLister() {
 
 void FolderLister::start() {
     waitForFinished();
-    m_thread.reset();
     m_files.clear();
     m_visitedFolders.clear();
     m_exitCode = ecComplete;
-    m_running.store(true, std::memory_order_release);
-    m_thread.reset(QThread::create([this] { execute(); }));
-    m_thread->setObjectName(QStringLiteral("FileListThread"));
-    m_thread->start();
-}
-
-bool FolderLister::waitForFinished(int msecs) {
-    if (!m_thread)
-        return true;
-    const QDeadlineTimer deadline =
-        msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(msecs);
-    return m_thread->wait(deadline);
+    m_worker.start(
+        QStringLiteral("FileListThread"), [this] { execute(); }, [this] { emit finished(); });
 }
 
 QString FolderLister::statusText() const {
@@ -66,8 +53,6 @@ void FolderLister::execute() {
     } catch (...) {
         logException(QStringLiteral("TFileListThread.Execute"));
     }
-    m_running.store(false, std::memory_order_release);
-    emit finished();
 }
 
 bool FolderLister::accepts(const QString& filePath) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/WorkerThread.h"
+
 #include <QMutex>
 #include <QObject>
 #include <QSet>
@@ -7,9 +9,6 @@
 #include <QStringList>
 
 #include <atomic>
-#include <memory>
-
-class QThread;
 
 // Turns a folder into the flat list of the files below it, on a worker thread.
 // A folder's own files come before those of its sub-folders; each sub-folder is
@@ -23,7 +22,7 @@ public:
     enum ExitCodes { ecComplete = 0, ecStopped = 1, ecFolderMissing = 2 };
 
     explicit FolderLister(QObject* parent = nullptr);
-    // Waits for a walk still going; set Stop first to make that quick.
+    // Waits for a walk still going; call setStop(true) first to make that quick.
     ~FolderLister() override;
 
     QString folder() const { return m_folder; }
@@ -38,21 +37,21 @@ public:
     bool stop() const { return m_stop.load(); }
     void setStop(bool stop) { m_stop.store(stop); }
 
-    // Sets Running and starts the walk; returns at once.
+    // Sets running() and starts the walk; returns at once.
     void start();
-    bool running() const { return m_running.load(std::memory_order_acquire); }
+    bool running() const { return m_worker.running(); }
     // Blocks until the walk has ended; false when msecs passed first.
-    bool waitForFinished(int msecs = -1);
+    bool waitForFinished(int msecs = -1) { return m_worker.wait(msecs); }
 
-    // Read these once Running() is false.
+    // Read these once running() is false.
     const QStringList& files() const { return m_files; }
-    int ExitCode() const { return m_exitCode; }
+    int exitCode() const { return m_exitCode; }
     QString exitMsg() const { return m_exitMsg; }
     // The folder being walked at the moment; may be read while the walk goes on.
     QString statusText() const;
 
 signals:
-    // Emitted on the worker thread after Running() has turned false.
+    // Emitted on the worker thread after running() has turned false.
     void finished();
 
 private:
@@ -72,6 +71,5 @@ private:
     mutable QMutex m_statusLock;
     QString m_statusText;
     std::atomic<bool> m_stop{false};
-    std::atomic<bool> m_running{false};
-    std::unique_ptr<QThread> m_thread;
+    WorkerThread m_worker; // last: its thread uses the members above
 };

@@ -4,11 +4,9 @@
 #include "base/TextFormat.h"
 #include "media/FFmpegDecoder.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QThread>
 #include <QUuid>
 
 #include <exception>
@@ -27,10 +25,8 @@ constexpr int JpegQuality = 90;
 
 } // namespace
 
-ProbeWorker::ProbeWorker(const QString& libavPath, FFmpegDecoder* decoder,
-                         const QString& tempCoverArtFolderPath, QObject* parent)
-    : QObject(parent), m_libavPath(libavPath), m_decoder(decoder),
-      m_tempCoverArtFolderPath(tempCoverArtFolderPath) {
+ProbeWorker::ProbeWorker(FFmpegDecoder* decoder, const QString& tempCoverArtFolderPath, QObject* parent)
+    : QObject(parent), m_decoder(decoder), m_tempCoverArtFolderPath(tempCoverArtFolderPath) {
     if (!m_decoder) {
         m_ownDecoder = std::make_unique<FFmpegDecoder>();
         m_decoder = m_ownDecoder.get();
@@ -43,14 +39,6 @@ ProbeWorker::~ProbeWorker() {
     waitForFinished();
 }
 
-bool ProbeWorker::waitForFinished(int msecs) {
-    if (!m_thread)
-        return true;
-    const QDeadlineTimer deadline =
-        msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(msecs);
-    return m_thread->wait(deadline);
-}
-
 void ProbeWorker::reset() {
     waitForFinished();
     m_fileName.clear();
@@ -61,14 +49,10 @@ void ProbeWorker::reset() {
 
 void ProbeWorker::start(const QString& fileName) {
     reset();
-    m_thread.reset();
     m_stopRequested.store(false);
-    // Set before the worker starts, so a waiting caller never sees a stale false.
-    m_running.store(true, std::memory_order_release);
     m_fileName = fileName;
-    m_thread.reset(QThread::create([this] { execute(); }));
-    m_thread->setObjectName(QStringLiteral("FileInfoThread"));
-    m_thread->start();
+    m_worker.start(
+        QStringLiteral("FileInfoThread"), [this] { execute(); }, [this] { emit finished(); });
 }
 
 void ProbeWorker::stop() {
@@ -98,8 +82,6 @@ void ProbeWorker::execute() {
         m_errorMsg = QStringLiteral("Stopped by user.");
         discardResults();
     }
-    m_running.store(false, std::memory_order_release);
-    emit finished();
 }
 
 // The pictures of a stopped run were never handed to anyone, so their files go too.
@@ -111,7 +93,7 @@ void ProbeWorker::discardResults() {
 }
 
 void ProbeWorker::probe() {
-    if (!m_decoder->avLibLoaded() && !m_decoder->loadAVLib(m_libavPath)) {
+    if (!m_decoder->avLibLoaded()) {
         m_errorMsg = QStringLiteral("Unable to load libav");
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/WorkerThread.h"
 #include "model/MediaFile.h"
 
 #include <QList>
@@ -9,23 +10,21 @@
 #include <atomic>
 #include <memory>
 
-class QThread;
 class FFmpegDecoder;
 
 // Probes one file at a time on a worker thread: its audio streams and its cover
 // pictures, each picture saved as a JPEG in the cover-art folder.
 //
-// The results are read once Running() has turned false (it is published with
+// The results are read once running() has turned false (it is published with
 // release ordering, so the lists and errorMsg are complete when it reads false).
-// Callers without an event loop can block in waitForFinished(); event-driven
-// callers can connect to Finished() instead of polling.
+// Callers without an event loop can block in waitForfinished(); event-driven
+// callers can connect to finished() instead of polling.
 class ProbeWorker : public QObject {
     Q_OBJECT
 
 public:
     // The decoder is shared, not owned; with none the probe uses one of its own.
-    ProbeWorker(const QString& libavPath, FFmpegDecoder* decoder, const QString& tempCoverArtFolderPath,
-                QObject* parent = nullptr);
+    ProbeWorker(FFmpegDecoder* decoder, const QString& tempCoverArtFolderPath, QObject* parent = nullptr);
     ~ProbeWorker() override;
 
     // Waits for a run still going (so two runs never share the decoder or the
@@ -35,11 +34,11 @@ public:
     void stop();
     // Forgets the path and the results; waits for a run still going first.
     void reset();
-    bool running() const { return m_running.load(std::memory_order_acquire); }
+    bool running() const { return m_worker.running(); }
     // Blocks until the current run has ended; false when msecs passed first.
-    // Call it from the thread that calls Start, never from a Finished() slot
+    // Call it from the thread that calls start(), never from a finished() slot
     // connected directly.
-    bool waitForFinished(int msecs = -1);
+    bool waitForFinished(int msecs = -1) { return m_worker.wait(msecs); }
 
     QString fileName() const { return m_fileName; }
     const QList<AudioStream>& audioStreams() const { return m_audioStreams; }
@@ -50,7 +49,7 @@ public:
     QList<CoverArt> takeCoverArtStreams();
 
 signals:
-    // Emitted on the worker thread after Running() has turned false.
+    // Emitted on the worker thread after running() has turned false.
     void finished();
 
 private:
@@ -59,7 +58,6 @@ private:
     void addPicture(int streamIndex, const QString& codecText);
     void discardResults();
 
-    QString m_libavPath;
     FFmpegDecoder* m_decoder = nullptr;
     std::unique_ptr<FFmpegDecoder> m_ownDecoder;
     QString m_tempCoverArtFolderPath;
@@ -67,7 +65,6 @@ private:
     QList<AudioStream> m_audioStreams;
     QList<CoverArt> m_coverArtStreams;
     QString m_errorMsg;
-    std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
-    std::unique_ptr<QThread> m_thread;
+    WorkerThread m_worker; // last: its thread uses the members above
 };

@@ -1,16 +1,12 @@
 #include "media/FolderLister.h"
 
+#include "TestSupport.h"
+
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-bool touch(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
-}
 
 // File names relative to the root, in the walk's order.
 QStringList relative(const QString& root, const QStringList& files) {
@@ -66,7 +62,7 @@ private slots:
         QFETCH(QStringList, expected);
         QTemporaryDir dir;
         for (const char* name : {"a.flac", "b.Mp3", "c.wav", "archive.tar.gz", "noext", ".hidden.mp3"})
-            QVERIFY(touch(dir.filePath(QString::fromUtf8(name))));
+            QVERIFY(TestSupport::touch(dir.filePath(QString::fromUtf8(name))));
         FolderLister lister;
         lister.setFolder(dir.path());
         lister.setIgnoredFileTypesStr(ignored);
@@ -75,7 +71,7 @@ private slots:
         found.sort();
         expected.sort();
         QCOMPARE(found, expected);
-        QCOMPARE(lister.ExitCode(), 0);
+        QCOMPARE(lister.exitCode(), 0);
         QVERIFY(lister.exitMsg().isEmpty());
     }
 
@@ -84,7 +80,7 @@ private slots:
         QTemporaryDir dir;
         const QString root = dir.filePath(QStringLiteral("A"));
         for (const char* name : {"x.mp3", "B/y.mp3", "B/C/z.mp3", "D/w.mp3", "D/v.mp3", "u.mp3"})
-            QVERIFY(touch(QDir(root).filePath(QString::fromUtf8(name))));
+            QVERIFY(TestSupport::touch(QDir(root).filePath(QString::fromUtf8(name))));
         FolderLister lister;
         lister.setFolder(root);
         QSignalSpy finished(&lister, &FolderLister::finished);
@@ -109,22 +105,22 @@ private slots:
         FolderLister lister;
         lister.setFolder(dir.filePath(QStringLiteral("nothing here")));
         QVERIFY(walk(lister).isEmpty());
-        QCOMPARE(lister.ExitCode(), 2);
+        QCOMPARE(lister.exitCode(), 2);
         QVERIFY(!lister.running());
 
         // A file is not a folder to walk.
-        QVERIFY(touch(dir.filePath(QStringLiteral("file.mp3"))));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("file.mp3"))));
         lister.setFolder(dir.filePath(QStringLiteral("file.mp3")));
         QVERIFY(walk(lister).isEmpty());
-        QCOMPARE(lister.ExitCode(), 2);
+        QCOMPARE(lister.exitCode(), 2);
     }
 
     // Links back to an ancestor or to a folder already walked are not followed again.
     void symbolicLinkLoops() {
         QTemporaryDir dir;
         const QString root = dir.filePath(QStringLiteral("A"));
-        QVERIFY(touch(root + QStringLiteral("/a.mp3")));
-        QVERIFY(touch(root + QStringLiteral("/B/b.mp3")));
+        QVERIFY(TestSupport::touch(root + QStringLiteral("/a.mp3")));
+        QVERIFY(TestSupport::touch(root + QStringLiteral("/B/b.mp3")));
         QVERIFY(QFile::link(root, root + QStringLiteral("/B/up")));
         QVERIFY(QFile::link(root + QStringLiteral("/B"), root + QStringLiteral("/again")));
         QVERIFY(QFile::link(QStringLiteral("."), root + QStringLiteral("/B/self")));
@@ -135,17 +131,17 @@ private slots:
             names << QFileInfo(file).fileName();
         names.sort();
         QCOMPARE(names, (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}));
-        QCOMPARE(lister.ExitCode(), 0);
+        QCOMPARE(lister.exitCode(), 0);
     }
 
     void stopBeforeWalk() {
         QTemporaryDir dir;
-        QVERIFY(touch(dir.filePath(QStringLiteral("a.mp3"))));
+        QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("a.mp3"))));
         FolderLister lister;
         lister.setFolder(dir.path());
         lister.setStop(true);
         QVERIFY(walk(lister).isEmpty());
-        QCOMPARE(lister.ExitCode(), 1);
+        QCOMPARE(lister.exitCode(), 1);
     }
 
     // Stopping during a deep walk ends it early with exit code 1; whatever was
@@ -156,7 +152,7 @@ private slots:
         for (int depth = 0; depth < 60; ++depth) {
             folder += QStringLiteral("/level%1").arg(depth);
             for (int i = 0; i < 10; ++i)
-                QVERIFY(touch(folder + QStringLiteral("/f%1.mp3").arg(i)));
+                QVERIFY(TestSupport::touch(folder + QStringLiteral("/f%1.mp3").arg(i)));
         }
         FolderLister complete;
         complete.setFolder(dir.path());
@@ -168,7 +164,7 @@ private slots:
         lister.start();
         lister.setStop(true);
         QVERIFY(lister.waitForFinished(60000));
-        if (lister.ExitCode() == 1)
+        if (lister.exitCode() == 1)
             QCOMPARE(lister.files(), all.mid(0, lister.files().size()));
         else
             QCOMPARE(lister.files(), all);

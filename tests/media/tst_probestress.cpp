@@ -16,13 +16,6 @@ namespace {
 
 constexpr int GoodFileCount = 200;
 
-QStringList args(std::initializer_list<const char*> args) {
-    QStringList list;
-    for (const char* arg : args)
-        list << QString::fromUtf8(arg);
-    return list;
-}
-
 } // namespace
 
 class TestProbeStress : public QObject {
@@ -54,7 +47,7 @@ private slots:
         QVERIFY(MediaFixtures::makeMp3WithCovers(kind("two covers.mp3"),
                                                  {QStringLiteral("red"), QStringLiteral("blue")}));
         QVERIFY(TestSupport::makeTone(kind("tone.flac"), 1.0));
-        QVERIFY(TestSupport::makeTone(kind("tone.m4a"), 1.0, 48000, 2, args({"-c:a", "aac"})));
+        QVERIFY(TestSupport::makeTone(kind("tone.m4a"), 1.0, 48000, 2, QStringList({"-c:a", "aac"})));
         QVERIFY(MediaFixtures::makeFilmWithCover(kind("film.mkv"), QStringLiteral("green"),
                                                  QStringLiteral("red")));
         const QString half = kind("cut.flac");
@@ -75,7 +68,7 @@ private slots:
 
     void manyFilesInARow() {
         FFmpegDecoder decoder;
-        ProbeWorker probe(QString(), &decoder, m_coverDir.path());
+        ProbeWorker probe(&decoder, m_coverDir.path());
         for (int round = 0; round < 2; ++round) {
             for (const MediaFixtures::BadInput& input : std::as_const(m_badInputs)) {
                 probe.start(input.path);
@@ -100,7 +93,7 @@ private slots:
 
     // Runs cut short by Stop or by the next Start must not leave the decoder in use twice.
     void interruptedRuns() {
-        ProbeWorker probe(QString(), nullptr, m_coverDir.path());
+        ProbeWorker probe(nullptr, m_coverDir.path());
         for (int i = 0; i < 40; ++i) {
             probe.start(m_goodFiles[i]);
             if (i % 2)
@@ -119,7 +112,7 @@ private slots:
         lister.setIgnoredFileTypesStr(QStringLiteral("jpg"));
         lister.start();
         QVERIFY(lister.waitForFinished(60000));
-        QCOMPARE(lister.ExitCode(), 0);
+        QCOMPARE(lister.exitCode(), 0);
         QVERIFY(lister.files().size() >= GoodFileCount + m_badInputs.size() - 2);
     }
 

@@ -15,18 +15,12 @@
 
 namespace {
 
-QStringList args(std::initializer_list<const char*> args) {
-    QStringList list;
-    for (const char* arg : args)
-        list << QString::fromUtf8(arg);
-    return list;
-}
-
 // Two tones of different lengths in one file, with the given container.
 bool makeTwoStreams(const QString& path, const QStringList& extraArgs) {
-    return TestSupport::RunFFmpeg(args({"-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-f", "lavfi",
-                                        "-i", "sine=frequency=660:duration=3", "-map", "0", "-map", "1"}) +
-                                  extraArgs + QStringList{path});
+    return TestSupport::RunFFmpeg(
+        QStringList({"-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-f", "lavfi", "-i",
+                     "sine=frequency=660:duration=3", "-map", "0", "-map", "1"}) +
+        extraArgs + QStringList{path});
 }
 
 QColor centreColor(const QString& jpegPath) {
@@ -76,7 +70,7 @@ private slots:
     }
 
     void mp3WithCover() {
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, m_mp3WithCover);
         QCOMPARE(probe.errorMsg(), QString());
         QCOMPARE(probe.audioStreams().size(), 1);
@@ -118,7 +112,7 @@ private slots:
         QVERIFY(decoder.loadFile(flac));
         QCOMPARE(decoder.audioStreamInfos(-1).bitRate, 0);
 
-        ProbeWorker probe(QString(), nullptr, m_coverDir.path());
+        ProbeWorker probe(nullptr, m_coverDir.path());
         runProbe(probe, flac);
         QCOMPARE(probe.audioStreams().size(), 1);
         QCOMPARE(probe.audioStreams().first().bitrate, containerBitRate(flac));
@@ -131,10 +125,10 @@ private slots:
         QTest::addColumn<QList<qint64>>("expected");
         // One audio stream of 1 s beside a film of 3 s: the container lasts 3 s.
         const QString single = m_dir.filePath(QStringLiteral("single.mp4"));
-        QVERIFY(
-            TestSupport::RunFFmpeg(args({"-f", "lavfi", "-i", "sine=duration=1", "-f", "lavfi", "-i",
-                                         "testsrc=duration=3:size=32x32", "-c:v", "mpeg4", "-c:a", "aac"}) +
-                                   QStringList{single}));
+        QVERIFY(TestSupport::RunFFmpeg(
+            QStringList({"-f", "lavfi", "-i", "sine=duration=1", "-f", "lavfi", "-i",
+                         "testsrc=duration=3:size=32x32", "-c:v", "mpeg4", "-c:a", "aac"}) +
+            QStringList{single}));
         FFmpegDecoder decoder;
         QVERIFY(decoder.loadFile(single));
         const qint64 container = decoder.fileStreamInfo().duration / 1000;
@@ -144,7 +138,7 @@ private slots:
 
         // Streams that know their own length keep it.
         const QString mp4 = m_dir.filePath(QStringLiteral("two.m4a"));
-        QVERIFY(makeTwoStreams(mp4, args({"-c:a", "aac"})));
+        QVERIFY(makeTwoStreams(mp4, QStringList({"-c:a", "aac"})));
         QVERIFY(decoder.loadFile(mp4));
         QTest::newRow("two streams keep their own")
             << mp4
@@ -153,7 +147,7 @@ private slots:
 
         // Matroska streams carry no length of their own: both take the container's.
         const QString mkv = m_dir.filePath(QStringLiteral("two.mka"));
-        QVERIFY(makeTwoStreams(mkv, args({"-c:a", "flac"})));
+        QVERIFY(makeTwoStreams(mkv, QStringList({"-c:a", "flac"})));
         QVERIFY(decoder.loadFile(mkv));
         QCOMPARE(decoder.audioStreamInfos(0).durationScaled, -1);
         const qint64 mkvContainer = decoder.fileStreamInfo().duration / 1000;
@@ -163,7 +157,7 @@ private slots:
     void durations() {
         QFETCH(QString, path);
         QFETCH(QList<qint64>, expected);
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, path);
         QCOMPARE(probe.errorMsg(), QString());
         QList<qint64> durations;
@@ -179,37 +173,37 @@ private slots:
 
     void languages() {
         const QString mkv = m_dir.filePath(QStringLiteral("languages.mka"));
-        QVERIFY(TestSupport::RunFFmpeg(args({"-f",
-                                             "lavfi",
-                                             "-i",
-                                             "sine=duration=1",
-                                             "-f",
-                                             "lavfi",
-                                             "-i",
-                                             "sine=duration=1",
-                                             "-f",
-                                             "lavfi",
-                                             "-i",
-                                             "sine=duration=1",
-                                             "-map",
-                                             "0",
-                                             "-map",
-                                             "1",
-                                             "-map",
-                                             "2",
-                                             "-c:a",
-                                             "libvorbis",
-                                             "-metadata:s:a:0",
-                                             "language=eng",
-                                             "-metadata:s:a:1",
-                                             "language=ger"}) +
+        QVERIFY(TestSupport::RunFFmpeg(QStringList({"-f",
+                                                    "lavfi",
+                                                    "-i",
+                                                    "sine=duration=1",
+                                                    "-f",
+                                                    "lavfi",
+                                                    "-i",
+                                                    "sine=duration=1",
+                                                    "-f",
+                                                    "lavfi",
+                                                    "-i",
+                                                    "sine=duration=1",
+                                                    "-map",
+                                                    "0",
+                                                    "-map",
+                                                    "1",
+                                                    "-map",
+                                                    "2",
+                                                    "-c:a",
+                                                    "libvorbis",
+                                                    "-metadata:s:a:0",
+                                                    "language=eng",
+                                                    "-metadata:s:a:1",
+                                                    "language=ger"}) +
                                        QStringList{mkv}));
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, mkv);
         QStringList languages;
         for (const AudioStream& stream : probe.audioStreams())
             languages << stream.lang;
-        QCOMPARE(languages, args({"eng", "ger", "UND"}));
+        QCOMPARE(languages, QStringList({"eng", "ger", "UND"}));
         QCOMPARE(probe.audioStreams()[2].streamIndex, 2);
         QCOMPARE(probe.audioStreams()[2].codec, QStringLiteral("vorbis"));
     }
@@ -218,7 +212,7 @@ private slots:
     void coverBesideAFilm() {
         const QString mkv = m_dir.filePath(QStringLiteral("film.mkv"));
         QVERIFY(MediaFixtures::makeFilmWithCover(mkv, QStringLiteral("green"), QStringLiteral("red")));
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, mkv);
         QCOMPARE(probe.errorMsg(), QString());
         QCOMPARE(probe.audioStreams().size(), 1);
@@ -233,7 +227,7 @@ private slots:
     void twoDifferentCovers() {
         const QString mp3 = m_dir.filePath(QStringLiteral("two covers.mp3"));
         QVERIFY(MediaFixtures::makeMp3WithCovers(mp3, {QStringLiteral("red"), QStringLiteral("blue")}));
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, mp3);
         QCOMPARE(probe.coverArtStreams().size(), 2);
         const CoverArt first = probe.coverArtStreams()[0];
@@ -260,7 +254,7 @@ private slots:
     void badInputs() {
         QFETCH(QString, path);
         QFETCH(QString, errorStart);
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, path);
         QVERIFY(probe.audioStreams().isEmpty());
         QVERIFY(probe.coverArtStreams().isEmpty());
@@ -283,7 +277,7 @@ private slots:
         QVERIFY(whole.open(QIODevice::ReadWrite));
         QVERIFY(whole.resize(whole.size() / 3));
         whole.close();
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, flac);
         QCOMPARE(probe.errorMsg(), QString());
         QCOMPARE(probe.audioStreams().size(), 1);
@@ -305,7 +299,7 @@ private slots:
         QFETCH(QString, name);
         const QString path = m_dir.filePath(name);
         QVERIFY(QFile::copy(m_mp3WithCover, path));
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, path);
         QCOMPARE(probe.errorMsg(), QString());
         QCOMPARE(probe.fileName(), path);
@@ -316,7 +310,7 @@ private slots:
     void stopDiscardsTheRun() {
         const QString mp3 = m_dir.filePath(QStringLiteral("stop.mp3"));
         QVERIFY(MediaFixtures::makeMp3WithCovers(mp3, {QStringLiteral("red"), QStringLiteral("blue")}));
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         int stopped = 0;
         for (int i = 0; i < 20; ++i) {
             probe.start(mp3);
@@ -345,7 +339,7 @@ private slots:
     void startWhileRunning() {
         const QString flac = m_dir.filePath(QStringLiteral("second.flac"));
         QVERIFY(TestSupport::makeTone(flac, 1.0));
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         QSignalSpy finished(&probe, &ProbeWorker::finished);
         for (int i = 0; i < 10; ++i) {
             probe.start(m_mp3WithCover);
@@ -361,7 +355,7 @@ private slots:
     }
 
     void resetForgetsResults() {
-        ProbeWorker probe(QString(), &m_decoder, m_coverDir.path());
+        ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, m_dir.filePath(QStringLiteral("gone.mp3")));
         QVERIFY(!probe.errorMsg().isEmpty());
         probe.reset();
