@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
         generator.start();
         generator.waitForFinished();
         times << timer.nsecsElapsed();
-        jobs = generator.ffmpegCommandLines().size();
+        jobs = generator.jobs().size();
     }
     std::sort(times.begin(), times.end());
     const double median = double(times[times.size() / 2]) / 1e9;

@@ -63,8 +63,8 @@ StartResult ConversionRun::start(const RunSettings& settings) {
     m_stoppedRows.clear();
     m_jobs.clear();
     if (runGenerator(settings, true)) {
-        m_skippedRows = m_jobGenerator->skippedFileIndex();
-        m_jobs = m_jobGenerator->ffmpegCommandLines();
+        m_skippedRows = m_jobGenerator->skippedRows();
+        m_jobs = m_jobGenerator->jobs();
         log(QString::number(m_jobs.size()) + QStringLiteral(" encoding steps."), MessageKind::Info);
     }
 
@@ -129,8 +129,8 @@ QList<Job> ConversionRun::generateJobs(const RunSettings& settings, QList<int>* 
     if (!runGenerator(settings, false))
         return {};
     if (skippedRows)
-        *skippedRows = m_jobGenerator->skippedFileIndex();
-    return m_jobGenerator->ffmpegCommandLines();
+        *skippedRows = m_jobGenerator->skippedRows();
+    return m_jobGenerator->jobs();
 }
 
 bool ConversionRun::runGenerator(const RunSettings& settings, bool showProgress) {
@@ -140,7 +140,6 @@ bool ConversionRun::runGenerator(const RunSettings& settings, bool showProgress)
     generator.setCreateFolderStruct(settings.createFolderStruct);
     generator.setMediaFiles(m_files.mediaFiles());
     generator.setFFmpegPath(m_ffmpegPath);
-    generator.setThreadCount(qMax(1, QThread::idealThreadCount()));
     generator.setOutputExt(
         outputExtension(settings.profile.codecId, settings.advancedSettings.aacExtensionIndex));
     generator.setProfile(settings.profile);

@@ -5,11 +5,9 @@
 #include "engine/FFmpegCommandBuilder.h"
 #include "engine/OutputPath.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
-#include <QThread>
 
 #include <exception>
 
@@ -39,8 +37,7 @@ QString nextFreeName(const QString& path, const QSet<QString>& taken) {
 
 } // namespace
 
-JobGenerator::JobGenerator(QObject* parent)
-    : QObject(parent), m_threadCount(qMax(1, QThread::idealThreadCount())) {}
+JobGenerator::JobGenerator(QObject* parent) : QObject(parent) {}
 
 JobGenerator::~JobGenerator() {
     stop();
@@ -50,7 +47,7 @@ JobGenerator::~JobGenerator() {
 void JobGenerator::reset() {
     stop();
     waitForFinished();
-    m_ffmpegCommandLines.clear();
+    m_jobs.clear();
     m_outputFolder.clear();
     m_outputExt.clear();
     m_sameAsSource = false;
@@ -60,9 +57,7 @@ void JobGenerator::reset() {
 bool JobGenerator::start() {
     if (running())
         return false;
-    if (m_thread)
-        m_thread->wait(); // the previous pass has ended; let its thread finish returning
-    m_skippedFileIndex.clear();
+    m_skippedRows.clear();
     m_progress.store(0);
     {
         QMutexLocker locker(&m_lock);
@@ -70,10 +65,9 @@ bool JobGenerator::start() {
         m_errorText.clear();
     }
     m_stop.store(false);
-    m_running.store(true, std::memory_order_release);
-    m_thread.reset(QThread::create([this] { idThreadRun(); }));
-    m_thread->setObjectName(QStringLiteral("TFFmpegCommandLineGenerator"));
-    m_thread->start();
+    m_worker.start(
+        QStringLiteral("TFFmpegCommandLineGenerator"), [this] { idThreadRun(); },
+        [this] { emit finished(); });
     return true;
 }
 
@@ -82,10 +76,7 @@ void JobGenerator::stop() {
 }
 
 bool JobGenerator::waitForFinished(int timeoutMs) {
-    if (!m_thread)
-        return true;
-    return m_thread->wait(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                        : QDeadlineTimer(timeoutMs));
+    return m_worker.wait(timeoutMs);
 }
 
 QString JobGenerator::currentFile() const {
@@ -115,8 +106,6 @@ void JobGenerator::idThreadRun() {
         }
         logException(QStringLiteral("TFFmpegCommandLineGenerator.IdThreadRun"), text);
     }
-    m_running.store(false, std::memory_order_release);
-    emit finished();
 }
 
 void JobGenerator::makeJobs() {
@@ -151,7 +140,7 @@ void JobGenerator::makeJobs() {
             if (m_overwriteOption == OverwriteOption::NewFileName) {
                 output = nextFreeName(output, taken);
             } else if (m_overwriteOption == OverwriteOption::Skip) {
-                m_skippedFileIndex.append(qint32(p));
+                m_skippedRows.append(qint32(p));
                 logInfo(QStringLiteral("Skipping ") + output + QStringLiteral(" because it already exists"));
                 continue;
             }
@@ -177,6 +166,6 @@ void JobGenerator::makeJobs() {
         job.commandLine = command.commandLine;
         job.arguments = command.arguments;
         job.destinationFilePath = output;
-        m_ffmpegCommandLines.append(job);
+        m_jobs.append(job);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/WorkerThread.h"
 #include "model/AdvancedSettings.h"
 #include "model/Codecs.h"
 #include "model/Job.h"
@@ -13,8 +14,6 @@
 
 #include <atomic>
 #include <memory>
-
-class QThread;
 
 // Turns the media files of a run and its encoding profile into one ffmpeg job
 // per file, on a worker thread of its own. Set the inputs between Reset and
@@ -39,14 +38,14 @@ public:
     // false when the time ran out first. Returns at once when idle.
     bool waitForFinished(int timeoutMs = -1);
 
-    bool running() const { return m_running.load(std::memory_order_acquire); }
+    bool running() const { return m_worker.running(); }
     int progress() const { return m_progress.load(std::memory_order_relaxed); }
     QString currentFile() const;
     // Why the last pass ended before its last file; empty when it did not.
     QString errorText() const;
 
-    const QList<Job>& ffmpegCommandLines() const { return m_ffmpegCommandLines; }
-    const QList<qint32>& skippedFileIndex() const { return m_skippedFileIndex; }
+    const QList<Job>& jobs() const { return m_jobs; }
+    const QList<qint32>& skippedRows() const { return m_skippedRows; }
 
     // Inputs of the next pass.
     QString outputFolder() const { return m_outputFolder; }
@@ -59,8 +58,6 @@ public:
     void setMediaFiles(const QList<MediaFile>& files) { m_mediaFiles = files; }
     QString ffmpegPath() const { return m_ffmpegPath; }
     void setFFmpegPath(const QString& path) { m_ffmpegPath = path; }
-    int threadCount() const { return m_threadCount; }
-    void setThreadCount(int count) { m_threadCount = count; }
     QString outputExt() const { return m_outputExt; }
     void setOutputExt(const QString& extension) { m_outputExt = extension; }
     const EncodingProfile& profile() const { return m_profile; }
@@ -84,20 +81,17 @@ private:
     void makeJobs();
     void setCurrentFile(const QString& path);
 
-    std::unique_ptr<QThread> m_thread;
     QString m_outputFolder;
     bool m_sameAsSource = false;
     bool m_createFolderStruct = true;
     QList<MediaFile> m_mediaFiles;
-    QList<Job> m_ffmpegCommandLines;
-    std::atomic<bool> m_running{false};
+    QList<Job> m_jobs;
     std::atomic<bool> m_stop{false};
     QString m_ffmpegPath;
-    int m_threadCount = 1;
     QString m_outputExt;
     EncodingProfile m_profile;
     OverwriteOption m_overwriteOption = OverwriteOption::NewFileName;
-    QList<qint32> m_skippedFileIndex;
+    QList<qint32> m_skippedRows;
     bool m_skipLong = false;
     std::atomic<int> m_progress{0};
     mutable QMutex m_lock; // guards m_currentFile and m_errorText
@@ -105,4 +99,5 @@ private:
     QString m_errorText;
     AdvancedSettings m_advancedSettings;
     bool m_copyCoverArt = false;
+    WorkerThread m_worker; // last: its thread reads the members above until it returns
 };

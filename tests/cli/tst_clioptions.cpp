@@ -1,6 +1,4 @@
-// The command-line parser is compiled into velmo-convert alone, while test
-// programs link the core only: this test builds its own copy of it.
-#include "cli/CliOptions.cpp"
+#include "cli/CliOptions.h"
 
 #include <QtTest>
 

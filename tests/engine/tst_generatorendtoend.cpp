@@ -333,8 +333,8 @@ void TestGeneratorEndToEnd::convert() {
     generator.setCopyCoverArt(copyCover);
     QVERIFY(generator.start());
     QVERIFY(generator.waitForFinished(60000));
-    QCOMPARE(generator.ffmpegCommandLines().size(), 1);
-    const Job job = generator.ffmpegCommandLines().first();
+    QCOMPARE(generator.jobs().size(), 1);
+    const Job job = generator.jobs().first();
     QVERIFY(QDir().mkpath(QFileInfo(job.destinationFilePath).absolutePath()));
 
     QProcess ffmpeg;

@@ -70,7 +70,7 @@ private:
         if (!generator.start())
             qWarning("Start refused");
         generator.waitForFinished();
-        return generator.ffmpegCommandLines();
+        return generator.jobs();
     }
 
 private slots:
@@ -449,12 +449,12 @@ void TestJobGenerator::overwriteOptions() {
                                profile(OutputCodec::Mp3, EncodeType::Cbr));
     if (expectedName.isEmpty()) {
         QVERIFY(jobs.isEmpty());
-        QCOMPARE(generator.skippedFileIndex(), QList<qint32>{0});
+        QCOMPARE(generator.skippedRows(), QList<qint32>{0});
     } else {
         QCOMPARE(jobs.size(), 1);
         QCOMPARE(jobs[0].destinationFilePath, outFolder + u'/' + expectedName);
         QCOMPARE(jobs[0].arguments.last(), outFolder + u'/' + expectedName);
-        QVERIFY(generator.skippedFileIndex().isEmpty());
+        QVERIFY(generator.skippedRows().isEmpty());
     }
 }
 
@@ -469,7 +469,7 @@ void TestJobGenerator::skippedFilesAreLogged() {
     generator.setCreateFolderStruct(false);
     generator.setOverwriteOption(OverwriteOption::Skip);
     QVERIFY(generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr)).isEmpty());
-    QCOMPARE(generator.skippedFileIndex(), QList<qint32>({0, 1, 2}));
+    QCOMPARE(generator.skippedRows(), QList<qint32>({0, 1, 2}));
     const QString log = TestSupport::programLogText();
     for (const char* name : {"x", "y", "z"}) {
         const QString line = QStringLiteral("|info|Skipping ") + outFolder +
@@ -534,7 +534,7 @@ void TestJobGenerator::listIndexCountsSkippedFiles() {
     generator.setCreateFolderStruct(false);
     generator.setOverwriteOption(OverwriteOption::Skip);
     const auto jobs = generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr));
-    QCOMPARE(generator.skippedFileIndex(), QList<qint32>({1, 4}));
+    QCOMPARE(generator.skippedRows(), QList<qint32>({1, 4}));
     QList<qint32> listIndexes;
     for (const Job& job : jobs)
         listIndexes << job.fileListIndex;
@@ -572,7 +572,7 @@ void TestJobGenerator::failureEndsThePassAndKeepsTheJobs() {
     generator.reset();
     generate(generator, files, profile(OutputCodec::Wma, EncodeType::Cbr));
     QVERIFY(generator.errorText().isEmpty());
-    QCOMPARE(generator.ffmpegCommandLines().size(), 3);
+    QCOMPARE(generator.jobs().size(), 3);
 }
 
 void TestJobGenerator::progressAndFinishedSignal() {
@@ -589,7 +589,7 @@ void TestJobGenerator::progressAndFinishedSignal() {
     QVERIFY(!generator.running());
     QCOMPARE(generator.progress(), 2);
     QCOMPARE(generator.currentFile(), last);
-    QCOMPARE(generator.ffmpegCommandLines().size(), 2);
+    QCOMPARE(generator.jobs().size(), 2);
 }
 
 void TestJobGenerator::stopEndsThePassEarly() {
@@ -608,7 +608,7 @@ void TestJobGenerator::stopEndsThePassEarly() {
     generator.stop();
     QVERIFY(generator.waitForFinished(60000));
     QVERIFY(!generator.running());
-    QVERIFY(generator.ffmpegCommandLines().size() < files.size());
+    QVERIFY(generator.jobs().size() < files.size());
 }
 
 void TestJobGenerator::resetAndRestart() {
@@ -621,24 +621,24 @@ void TestJobGenerator::resetAndRestart() {
     const QList<MediaFile> files{mediaFile(m_dir.filePath(QStringLiteral("src/a.flac")))};
     generator.setSameAsSource(false);
     generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr));
-    QCOMPARE(generator.skippedFileIndex(), QList<qint32>{0});
+    QCOMPARE(generator.skippedRows(), QList<qint32>{0});
 
     generator.setSameAsSource(true);
     generator.reset();
-    QVERIFY(generator.ffmpegCommandLines().isEmpty());
+    QVERIFY(generator.jobs().isEmpty());
     QVERIFY(generator.outputFolder().isEmpty());
     QVERIFY(generator.outputExt().isEmpty());
     QVERIFY(!generator.sameAsSource());
     QVERIFY(generator.createFolderStruct());
-    QCOMPARE(generator.skippedFileIndex(), QList<qint32>{0}); // kept until the next Start
+    QCOMPARE(generator.skippedRows(), QList<qint32>{0}); // kept until the next Start
 
     // Each Start makes exactly one pass over the files.
     generator.setOverwriteOption(OverwriteOption::Overwrite);
     generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr));
-    QVERIFY(generator.skippedFileIndex().isEmpty());
-    QCOMPARE(generator.ffmpegCommandLines().size(), 1);
+    QVERIFY(generator.skippedRows().isEmpty());
+    QCOMPARE(generator.jobs().size(), 1);
     generate(generator, files, profile(OutputCodec::Mp3, EncodeType::Cbr));
-    QCOMPARE(generator.ffmpegCommandLines().size(), 2);
+    QCOMPARE(generator.jobs().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestJobGenerator)
