@@ -9,7 +9,7 @@ namespace {
 
 const QString InputSlot = QStringLiteral("\"%INPUT%\"");
 const QString OutputSlot = QStringLiteral("\"%OUTPUT%\"");
-const QString PictureInputSlot = QStringLiteral("%ARTWORKUNPUT%");
+const QString PictureInputSlot = QStringLiteral("%ARTWORKINPUT%");
 
 const QStringList OpusSampleRates = {QStringLiteral("48000"), QStringLiteral("24000"),
                                      QStringLiteral("16000"), QStringLiteral("12000"),
@@ -148,36 +148,36 @@ QString ffmpegTemplate(OutputCodec codec, EncodeType encodeType) {
     switch (codec) {
     case OutputCodec::Mp3:
         return quality
-                   ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
+                   ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libmp3lame %ARTWORKCODEC% -q:a %QUALITY% %SAMPLERATE% "
                                     "%CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"")
                    : QStringLiteral(
-                         " -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
+                         " -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% "
                          "%ARTWORKMAP% -c:a libmp3lame %ARTWORKCODEC% -b:a %BITRATE%k %SAMPLERATE% "
                          "%CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"");
     case OutputCodec::Aac:
         return quality
-                   ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
+                   ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a aac %ARTWORKCODEC% -q:a %QUALITY% %SAMPLERATE% "
                                     "%CHANNEL% %BITDEPTH% -movflags faststart %CUSTOMPARAM% \"%OUTPUT%\"")
-                   : QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
+                   : QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a aac %ARTWORKCODEC% -b:a %BITRATE%k %SAMPLERATE% "
                                     "%CHANNEL% %BITDEPTH% -movflags faststart %CUSTOMPARAM% \"%OUTPUT%\"");
     case OutputCodec::Ogg:
         return quality
-                   ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
+                   ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libvorbis %ARTWORKCODEC% -q:a %QUALITY%  %SAMPLERATE% "
                                     "%CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"")
-                   : QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
+                   : QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libvorbis %ARTWORKCODEC% -b:a %BITRATE% %SAMPLERATE% "
                                     "%CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"");
     case OutputCodec::Opus:
         return quality
-                   ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
+                   ? QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libopus %ARTWORKCODEC% -b:a %BITRATE%k -vbr on "
                                     "-compression_level 10 %SAMPLERATE% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% "
                                     "\"%OUTPUT%\"")
-                   : QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% "
+                   : QStringLiteral(" -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% "
                                     "%ARTWORKMAP% -c:a libopus %ARTWORKCODEC% -b:a %BITRATE%k -vbr off "
                                     "-compression_level 10 %SAMPLERATE% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% "
                                     "\"%OUTPUT%\"");
@@ -187,16 +187,16 @@ QString ffmpegTemplate(OutputCodec codec, EncodeType encodeType) {
             "%BITRATE%k %SAMPLERATE% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"");
     case OutputCodec::Flac:
         return QStringLiteral(
-            " -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% -c:a "
+            " -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% -c:a "
             "flac %ARTWORKCODEC% -compression_level %QUALITY% %SAMPLERATE% %CHANNEL% %BITDEPTH% "
             "%CUSTOMPARAM% \"%OUTPUT%\"");
     case OutputCodec::Alac:
         return QStringLiteral(
-            " -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% -c:a "
+            " -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% -c:a "
             "alac %ARTWORKCODEC% %SAMPLERATE% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% \"%OUTPUT%\"");
     case OutputCodec::Wav:
         return QStringLiteral(
-            " -y -threads 1 -i \"%INPUT%\" %ARTWORKUNPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% "
+            " -y -threads 1 -i \"%INPUT%\" %ARTWORKINPUT% -map 0:%STREAMINDEX% %ARTWORKMAP% "
             "%ARTWORKCODEC% %SAMPLERATE% %ARTWORKMAP% %CHANNEL% %BITDEPTH% %CUSTOMPARAM% "
             "\"%OUTPUT%\"");
     }

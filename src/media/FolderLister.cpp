@@ -30,7 +30,7 @@ void FolderLister::start() {
     waitForFinished();
     m_files.clear();
     m_visitedFolders.clear();
-    m_exitCode = ecComplete;
+    m_outcome = Outcome::Complete;
     m_worker.start(
         QStringLiteral("FileListThread"), [this] { execute(); }, [this] { emit finished(); });
 }
@@ -47,7 +47,7 @@ void FolderLister::execute() {
         if (QFileInfo(m_folder).isDir())
             walkFolder(QDir(m_folder).absolutePath());
         else
-            m_exitCode = ecFolderMissing;
+            m_outcome = Outcome::FolderMissing;
     } catch (const std::exception& error) {
         logException(QStringLiteral("TFileListThread.Execute"), QString::fromLocal8Bit(error.what()));
     } catch (...) {
@@ -67,7 +67,7 @@ void FolderLister::walkFolder(const QString& folder) {
         m_statusText = folder;
     }
     if (m_stop.load()) {
-        m_exitCode = ecStopped;
+        m_outcome = Outcome::Stopped;
         return;
     }
     // The same folder can be reached again through a symbolic link; walking it
@@ -102,5 +102,5 @@ void FolderLister::walkFolder(const QString& folder) {
             break;
         walkFolder(subFolder);
     }
-    m_exitCode = m_stop.load() ? ecStopped : ecComplete;
+    m_outcome = m_stop.load() ? Outcome::Stopped : Outcome::Complete;
 }

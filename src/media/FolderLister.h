@@ -19,7 +19,7 @@ class FolderLister : public QObject {
     Q_OBJECT
 
 public:
-    enum ExitCodes { ecComplete = 0, ecStopped = 1, ecFolderMissing = 2 };
+    enum class Outcome { Complete, Stopped, FolderMissing };
 
     explicit FolderLister(QObject* parent = nullptr);
     // Waits for a walk still going; call setStop(true) first to make that quick.
@@ -45,7 +45,7 @@ public:
 
     // Read these once running() is false.
     const QStringList& files() const { return m_files; }
-    int exitCode() const { return m_exitCode; }
+    Outcome outcome() const { return m_outcome; }
     QString exitMsg() const { return m_exitMsg; }
     // The folder being walked at the moment; may be read while the walk goes on.
     QString statusText() const;
@@ -66,7 +66,7 @@ private:
     QStringList m_addOnlyFileTypes;
     QStringList m_files;
     QSet<QPair<quint64, quint64>> m_visitedFolders; // device and inode
-    int m_exitCode = ecComplete;
+    Outcome m_outcome = Outcome::Complete;
     QString m_exitMsg;
     mutable QMutex m_statusLock;
     QString m_statusText;

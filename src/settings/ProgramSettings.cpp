@@ -77,11 +77,11 @@ ProgramSettings loadProgramSettings(const QString& path, int threadCountCeiling)
     settings.checkUpdatesOnStart =
         ini.readBool(Update, QStringLiteral("Active"), defaults.checkUpdatesOnStart);
     settings.overwriteOption = readChoice(ini, Encode, QStringLiteral("Overwrite"), defaults.overwriteOption,
-                                          ProgramSettings::SkipEncoding);
+                                          ordinal(OverwriteOption::Skip));
     settings.threadCount = clampThreadCount(
         ini.readInteger(Encode, QStringLiteral("CPU"), defaults.threadCount), threadCountCeiling);
     settings.postEncodeAction = readChoice(ini, Encode, QStringLiteral("Post"), defaults.postEncodeAction,
-                                           ProgramSettings::ShutdownPC);
+                                           ordinal(PostEncodeAction::ShutdownPc));
     settings.deleteUnfinished =
         ini.readBool(Encode, QStringLiteral("DelUnfinished"), defaults.deleteUnfinished);
     settings.copyCoverArt = ini.readBool(Encode, QStringLiteral("CoverArt"), defaults.copyCoverArt);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/RunSettings.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,15 +9,13 @@
 // and edits one such object; everything else reads the values from it, so it
 // is the live store of these options.
 struct ProgramSettings {
-    enum OverwriteOption { CreateNewFileName = 0, OverwriteExisting = 1, SkipEncoding = 2 };
-    enum PostEncodeAction { DoNothing = 0, OpenOutputFolder = 1, CloseProgram = 2, ShutdownPC = 3 };
 
     QString outputFolder;
     bool createFolderStruct = true;
     bool checkUpdatesOnStart = true;
-    int overwriteOption = CreateNewFileName;
+    int overwriteOption = ordinal(OverwriteOption::NewFileName); // stored as its number
     int threadCount = 1;
-    int postEncodeAction = DoNothing;
+    int postEncodeAction = ordinal(PostEncodeAction::DoNothing); // the "When Done:" position
     bool deleteUnfinished = true;
     bool copyCoverArt = true;
     QString ignoredTypes; // extensions without dots, separated by ";"

@@ -71,7 +71,7 @@ private slots:
         found.sort();
         expected.sort();
         QCOMPARE(found, expected);
-        QCOMPARE(lister.exitCode(), 0);
+        QCOMPARE(lister.outcome(), FolderLister::Outcome::Complete);
         QVERIFY(lister.exitMsg().isEmpty());
     }
 
@@ -105,14 +105,14 @@ private slots:
         FolderLister lister;
         lister.setFolder(dir.filePath(QStringLiteral("nothing here")));
         QVERIFY(walk(lister).isEmpty());
-        QCOMPARE(lister.exitCode(), 2);
+        QCOMPARE(lister.outcome(), FolderLister::Outcome::FolderMissing);
         QVERIFY(!lister.running());
 
         // A file is not a folder to walk.
         QVERIFY(TestSupport::touch(dir.filePath(QStringLiteral("file.mp3"))));
         lister.setFolder(dir.filePath(QStringLiteral("file.mp3")));
         QVERIFY(walk(lister).isEmpty());
-        QCOMPARE(lister.exitCode(), 2);
+        QCOMPARE(lister.outcome(), FolderLister::Outcome::FolderMissing);
     }
 
     // Links back to an ancestor or to a folder already walked are not followed again.
@@ -131,7 +131,7 @@ private slots:
             names << QFileInfo(file).fileName();
         names.sort();
         QCOMPARE(names, (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3")}));
-        QCOMPARE(lister.exitCode(), 0);
+        QCOMPARE(lister.outcome(), FolderLister::Outcome::Complete);
     }
 
     void stopBeforeWalk() {
@@ -141,7 +141,7 @@ private slots:
         lister.setFolder(dir.path());
         lister.setStop(true);
         QVERIFY(walk(lister).isEmpty());
-        QCOMPARE(lister.exitCode(), 1);
+        QCOMPARE(lister.outcome(), FolderLister::Outcome::Stopped);
     }
 
     // Stopping during a deep walk ends it early with exit code 1; whatever was
@@ -164,7 +164,7 @@ private slots:
         lister.start();
         lister.setStop(true);
         QVERIFY(lister.waitForFinished(60000));
-        if (lister.exitCode() == 1)
+        if (lister.outcome() == FolderLister::Outcome::Stopped)
             QCOMPARE(lister.files(), all.mid(0, lister.files().size()));
         else
             QCOMPARE(lister.files(), all);

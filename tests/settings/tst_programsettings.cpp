@@ -38,8 +38,8 @@ private slots:
         QCOMPARE(settings.outputFolder, documents + QStringLiteral("/VelmoAudio/"));
         QVERIFY(settings.checkUpdatesOnStart && settings.createFolderStruct && settings.deleteUnfinished &&
                 settings.copyCoverArt && settings.splitCue);
-        QCOMPARE(settings.overwriteOption, int(ProgramSettings::CreateNewFileName));
-        QCOMPARE(settings.postEncodeAction, int(ProgramSettings::DoNothing));
+        QCOMPARE(settings.overwriteOption, ordinal(OverwriteOption::NewFileName));
+        QCOMPARE(settings.postEncodeAction, ordinal(PostEncodeAction::DoNothing));
         QCOMPARE(settings.threadCount, 7);
         QVERIFY(settings.ignoredTypes.isEmpty() && settings.addOnlyTypes.isEmpty());
         QCOMPARE(settings.preferredLanguageIndex, 0);
@@ -117,9 +117,9 @@ private slots:
         settings.outputFolder = path(QStringLiteral("Ausgabe ä/Sub"));
         settings.createFolderStruct = false;
         settings.checkUpdatesOnStart = false;
-        settings.overwriteOption = ProgramSettings::SkipEncoding;
+        settings.overwriteOption = ordinal(OverwriteOption::Skip);
         settings.threadCount = 5;
-        settings.postEncodeAction = ProgramSettings::ShutdownPC;
+        settings.postEncodeAction = ordinal(PostEncodeAction::ShutdownPc);
         settings.deleteUnfinished = false;
         settings.copyCoverArt = false;
         settings.ignoredTypes = QStringLiteral("mp3;wav");
@@ -213,16 +213,16 @@ private slots:
         QFile::remove(file);
         ProgramSettings program = defaultProgramSettings(8);
         program.outputFolder = path(QStringLiteral("out"));
-        program.postEncodeAction = ProgramSettings::ShutdownPC;
+        program.postEncodeAction = ordinal(PostEncodeAction::ShutdownPc);
         QVERIFY(saveProgramSettings(file, program));
         MainSettings main = defaultMainSettings(m_table);
         main.volume = 33;
-        main.postEncodeAction = ProgramSettings::OpenOutputFolder;
+        main.postEncodeAction = ordinal(PostEncodeAction::OpenOutputFolder);
         QVERIFY(saveMainSettings(file, main));
 
         // The main window wrote last, so its post-encode action is the one kept.
         const ProgramSettings reloaded = loadProgramSettings(file, 8);
-        QCOMPARE(reloaded.postEncodeAction, int(ProgramSettings::OpenOutputFolder));
+        QCOMPARE(reloaded.postEncodeAction, ordinal(PostEncodeAction::OpenOutputFolder));
         QCOMPARE(reloaded.outputFolder, program.outputFolder);
         QCOMPARE(loadMainSettings(file, m_table).volume, 33);
         // The update choice belongs to the settings window; the main window's save leaves it alone.
