@@ -281,17 +281,25 @@ template <typename StreamInfo> void fillCommonStreamFields(StreamInfo& info, con
     info.bitRate = clampToInt32(parameters->bit_rate);
 }
 
-AudioStreamInfo FFmpegDecoder::audioStreamInfos(int streamIndex) {
+AVStream* FFmpegDecoder::streamOfKind(int streamIndex, int firstOfKind, int kind, const QString& kindName) {
     if (streamIndex < 0)
-        streamIndex = m_firstAudioStreamIndex;
+        streamIndex = firstOfKind;
     if (!checkStreamIndex(streamIndex))
-        return {};
-    const AVStream* stream = m_f->format->streams[streamIndex];
-    const AVCodecParameters* parameters = stream->codecpar;
-    if (parameters->codec_type != AVMEDIA_TYPE_AUDIO) {
-        m_lastErrMsg = QStringLiteral("stream %1 is not an audio stream.").arg(streamIndex);
-        return {};
+        return nullptr;
+    AVStream* stream = m_f->format->streams[streamIndex];
+    if (stream->codecpar->codec_type != kind) {
+        m_lastErrMsg = QStringLiteral("stream %1 is not %2 stream.").arg(streamIndex).arg(kindName);
+        return nullptr;
     }
+    return stream;
+}
+
+AudioStreamInfo FFmpegDecoder::audioStreamInfos(int streamIndex) {
+    const AVStream* stream =
+        streamOfKind(streamIndex, m_firstAudioStreamIndex, AVMEDIA_TYPE_AUDIO, QStringLiteral("an audio"));
+    if (!stream)
+        return {};
+    const AVCodecParameters* parameters = stream->codecpar;
     AudioStreamInfo info;
     fillCommonStreamFields(info, stream);
     info.channels = parameters->ch_layout.nb_channels;
@@ -301,16 +309,11 @@ AudioStreamInfo FFmpegDecoder::audioStreamInfos(int streamIndex) {
 }
 
 VideoStreamInfo FFmpegDecoder::videoStreamInfos(int streamIndex) {
-    if (streamIndex < 0)
-        streamIndex = m_firstVideoStreamIndex;
-    if (!checkStreamIndex(streamIndex))
+    AVStream* stream =
+        streamOfKind(streamIndex, m_firstVideoStreamIndex, AVMEDIA_TYPE_VIDEO, QStringLiteral("a video"));
+    if (!stream)
         return {};
-    AVStream* stream = m_f->format->streams[streamIndex];
     const AVCodecParameters* parameters = stream->codecpar;
-    if (parameters->codec_type != AVMEDIA_TYPE_VIDEO) {
-        m_lastErrMsg = QStringLiteral("stream %1 is not a video stream.").arg(streamIndex);
-        return {};
-    }
     VideoStreamInfo info;
     fillCommonStreamFields(info, stream);
     info.height = parameters->height;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <memory>
 
+struct AVStream;
+
 // Container facts of the open file. Times are microseconds.
 struct FileStreamInfo {
     qint64 startTime = std::numeric_limits<qint64>::min(); // the library's no-value marker when unknown
@@ -107,6 +109,9 @@ private:
     struct State;
 
     bool checkStreamIndex(int streamIndex);
+    // The stream at the index, or the first of its kind for a negative index, when it is
+    // of that kind (an AVMediaType); nullptr with the reason in lastErrMsg otherwise.
+    AVStream* streamOfKind(int streamIndex, int firstOfKind, int kind, const QString& kindName);
     bool decodeAttachedPicture(int streamIndex);
     bool decodeFromPackets(int streamIndex);
     bool openVideoDecoder(int streamIndex);
