@@ -79,7 +79,7 @@ int main(int argc, char* argv[]) {
     for (const QString& file : std::as_const(files)) {
         probe.start(file);
         probe.waitForFinished();
-        if (!probe.errorMsg().isEmpty())
+        if (!probe.errorText().isEmpty())
             ++failures;
     }
     const qint64 probeMs = clock.elapsed();

@@ -194,7 +194,7 @@ void applyRunOptions(const CliOptions& options, const StoredSettings& stored, Ru
     run.createFolderStruct = options.folderStructure.value_or(program.createFolderStruct);
     run.overwriteOption = fromOrdinal<OverwriteOption>(options.overwrite.value_or(program.overwriteOption));
     run.threadCount = options.threads.value_or(program.threadCount);
-    run.delUnfinished = options.deleteUnfinished.value_or(program.deleteUnfinished);
+    run.deleteUnfinished = options.deleteUnfinished.value_or(program.deleteUnfinished);
     run.copyCoverArt = options.coverArt.value_or(program.copyCoverArt);
     run.advancedSettings = stored.advanced;
     if (options.customParams)

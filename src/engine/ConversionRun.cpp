@@ -172,7 +172,7 @@ void ConversionRun::createSlots(const RunSettings& settings, int count) {
     for (int index = 0; index < count; ++index) {
         auto slot = std::make_unique<EncoderSlot>(index, *this);
         slot->setFFmpegPath(m_ffmpegPath);
-        slot->setDelUnfinished(settings.delUnfinished);
+        slot->setDeleteUnfinished(settings.deleteUnfinished);
         slot->setEmbedCoverArt(settings.copyCoverArt);
         slot->setCoverArtWriterPath(m_coverWriterPath);
         slot->reset();

@@ -173,7 +173,7 @@ void EncoderSlot::processTerminate(quint32 exitCode) {
 
     if (m_stoppedByUser) {
         m_owner.jobMessage(m_currentFileListIndex, StoppedText);
-        if (m_delUnfinished) {
+        if (m_deleteUnfinished) {
             discardTemporaryOutput();
             if (m_temporaryOutputPath.isEmpty() && QFileInfo::exists(job.destinationFilePath) &&
                 !QFile::remove(job.destinationFilePath))

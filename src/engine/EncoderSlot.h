@@ -30,8 +30,8 @@ public:
 
     // Set by the owner before Start.
     void setFFmpegPath(const QString& path) { m_ffmpegPath = path; }
-    void setDelUnfinished(bool on) { m_delUnfinished = on; } // "When stopped, delete unfinished files"
-    void setEmbedCoverArt(bool on) { m_embedCoverArt = on; } // "Copy cover art from source"
+    void setDeleteUnfinished(bool on) { m_deleteUnfinished = on; } // "When stopped, delete unfinished files"
+    void setEmbedCoverArt(bool on) { m_embedCoverArt = on; }       // "Copy cover art from source"
     void setCoverArtWriterPath(const QString& path) { m_coverArtWriterPath = path; }
 
     void reset();
@@ -80,7 +80,7 @@ private:
     QString m_ffmpegPath;
     CpuUsageCounter m_counter;
     float m_cpuUsage = 0;
-    bool m_delUnfinished = false;
+    bool m_deleteUnfinished = false;
     bool m_embedCoverArt = false;
     QString m_coverArtWriterPath;
     QString m_temporaryOutputPath; // where ffmpeg writes the current job

@@ -69,8 +69,8 @@ FileAdder::AddResult FileAdder::addMediaFile(const QString& path) {
     m_fileInfoReader->start(path);
     if (!waitForProbe())
         return {AddStatus::Aborted, QString()};
-    if (!m_fileInfoReader->errorMsg().isEmpty())
-        return {AddStatus::Failed, m_fileInfoReader->errorMsg() + u' ' + path};
+    if (!m_fileInfoReader->errorText().isEmpty())
+        return {AddStatus::Failed, m_fileInfoReader->errorText() + u' ' + path};
     if (m_fileInfoReader->audioStreams().isEmpty())
         return {AddStatus::Failed, QStringLiteral("Cannot find any audio stream in ") + path + u'.'};
 
@@ -152,8 +152,8 @@ void FileAdder::addFiles(const QStringList& files) {
 QStringList FileAdder::listFolder(const QString& folder, const QString& addOnlyTypes) {
     FolderLister lister;
     lister.setFolder(folder);
-    lister.setIgnoredFileTypesStr(m_settings.ignoredTypes);
-    lister.setAddOnlyFileTypesStr(addOnlyTypes);
+    lister.setIgnoredTypesText(m_settings.ignoredTypes);
+    lister.setAddOnlyTypesText(addOnlyTypes);
     lister.start();
     if (!waitForWorker(lister, m_progressStopped, 50)) {
         lister.setStop(true);

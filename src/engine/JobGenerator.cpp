@@ -66,8 +66,7 @@ bool JobGenerator::start() {
     }
     m_stop.store(false);
     m_worker.start(
-        QStringLiteral("TFFmpegCommandLineGenerator"), [this] { idThreadRun(); },
-        [this] { emit finished(); });
+        QStringLiteral("TFFmpegCommandLineGenerator"), [this] { run(); }, [this] { emit finished(); });
     return true;
 }
 
@@ -94,7 +93,7 @@ void JobGenerator::setCurrentFile(const QString& path) {
     m_currentFile = path;
 }
 
-void JobGenerator::idThreadRun() {
+void JobGenerator::run() {
     try {
         makeJobs();
     } catch (const std::exception& error) {

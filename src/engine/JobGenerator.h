@@ -77,7 +77,7 @@ signals:
     void finished();
 
 private:
-    void idThreadRun();
+    void run();
     void makeJobs();
     void setCurrentFile(const QString& path);
 

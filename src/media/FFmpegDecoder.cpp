@@ -150,19 +150,19 @@ bool FFmpegDecoder::loadFile(const QString& fileName, const QString& formatName)
     if (!formatName.isEmpty()) {
         inputFormat = av_find_input_format(formatName.toUtf8().constData());
         if (!inputFormat) {
-            m_lastErrMsg = QStringLiteral("Unknown input format: %1").arg(formatName);
+            m_lastError = QStringLiteral("Unknown input format: %1").arg(formatName);
             return false;
         }
     }
 
     const auto fail = [&](int errorCode) {
-        m_lastErrMsg = fileName + QStringLiteral(": ") + libraryErrorText(errorCode);
+        m_lastError = fileName + QStringLiteral(": ") + libraryErrorText(errorCode);
         return false;
     };
     const auto failNotRegular = [&](const struct stat& status) {
         if (S_ISDIR(status.st_mode))
             return fail(AVERROR(EISDIR));
-        m_lastErrMsg = fileName + QStringLiteral(": Not a regular file");
+        m_lastError = fileName + QStringLiteral(": Not a regular file");
         return false;
     };
 
@@ -198,7 +198,7 @@ bool FFmpegDecoder::loadFile(const QString& fileName, const QString& formatName)
     }
 
     if (avformat_find_stream_info(m_f->format, nullptr) < 0) {
-        m_lastErrMsg = QStringLiteral("%1: could not find codec parameters").arg(fileName);
+        m_lastError = QStringLiteral("%1: could not find codec parameters").arg(fileName);
         closeFile();
         return false;
     }
@@ -229,7 +229,7 @@ bool FFmpegDecoder::loadFile(const QString& fileName, const QString& formatName)
 FileStreamInfo FFmpegDecoder::fileStreamInfo() {
     FileStreamInfo info;
     if (!isLoaded()) {
-        m_lastErrMsg = QStringLiteral("file not loaded.");
+        m_lastError = QStringLiteral("file not loaded.");
         return info;
     }
     const AVFormatContext* format = m_f->format;
@@ -249,11 +249,11 @@ FileStreamInfo FFmpegDecoder::fileStreamInfo() {
 
 bool FFmpegDecoder::checkStreamIndex(int streamIndex) {
     if (!isLoaded()) {
-        m_lastErrMsg = QStringLiteral("file not loaded.");
+        m_lastError = QStringLiteral("file not loaded.");
         return false;
     }
     if (streamIndex < 0 || streamIndex >= m_streamCount) {
-        m_lastErrMsg = QStringLiteral("invalid stream index %1.").arg(streamIndex);
+        m_lastError = QStringLiteral("invalid stream index %1.").arg(streamIndex);
         return false;
     }
     return true;
@@ -288,13 +288,13 @@ AVStream* FFmpegDecoder::streamOfKind(int streamIndex, int firstOfKind, int kind
         return nullptr;
     AVStream* stream = m_f->format->streams[streamIndex];
     if (stream->codecpar->codec_type != kind) {
-        m_lastErrMsg = QStringLiteral("stream %1 is not %2 stream.").arg(streamIndex).arg(kindName);
+        m_lastError = QStringLiteral("stream %1 is not %2 stream.").arg(streamIndex).arg(kindName);
         return nullptr;
     }
     return stream;
 }
 
-AudioStreamInfo FFmpegDecoder::audioStreamInfos(int streamIndex) {
+AudioStreamInfo FFmpegDecoder::audioStreamInfo(int streamIndex) {
     const AVStream* stream =
         streamOfKind(streamIndex, m_firstAudioStreamIndex, AVMEDIA_TYPE_AUDIO, QStringLiteral("an audio"));
     if (!stream)
@@ -308,7 +308,7 @@ AudioStreamInfo FFmpegDecoder::audioStreamInfos(int streamIndex) {
     return info;
 }
 
-VideoStreamInfo FFmpegDecoder::videoStreamInfos(int streamIndex) {
+VideoStreamInfo FFmpegDecoder::videoStreamInfo(int streamIndex) {
     AVStream* stream =
         streamOfKind(streamIndex, m_firstVideoStreamIndex, AVMEDIA_TYPE_VIDEO, QStringLiteral("a video"));
     if (!stream)
@@ -337,19 +337,19 @@ bool FFmpegDecoder::openVideoDecoder(int streamIndex) {
     const AVCodecParameters* parameters = m_f->format->streams[streamIndex]->codecpar;
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec) {
-        m_lastErrMsg = QStringLiteral("no decoder for %1.").arg(codecText(parameters->codec_id));
+        m_lastError = QStringLiteral("no decoder for %1.").arg(codecText(parameters->codec_id));
         return false;
     }
     m_f->codec = avcodec_alloc_context3(codec);
     if (!m_f->codec) {
-        m_lastErrMsg = libraryErrorText(AVERROR(ENOMEM));
+        m_lastError = libraryErrorText(AVERROR(ENOMEM));
         return false;
     }
     int result = avcodec_parameters_to_context(m_f->codec, parameters);
     if (result >= 0)
         result = avcodec_open2(m_f->codec, codec, nullptr);
     if (result < 0) {
-        m_lastErrMsg = libraryErrorText(result);
+        m_lastError = libraryErrorText(result);
         m_f->closeCodec();
         return false;
     }
@@ -359,18 +359,18 @@ bool FFmpegDecoder::openVideoDecoder(int streamIndex) {
 
 bool FFmpegDecoder::decode(int streamIndex) {
     if (!isLoaded()) {
-        m_lastErrMsg = QStringLiteral("file not loaded.");
+        m_lastError = QStringLiteral("file not loaded.");
         return false;
     }
     if (streamIndex < 0) {
         streamIndex = m_f->currentVideoStream >= 0 ? m_f->currentVideoStream : m_firstVideoStreamIndex;
         if (streamIndex < 0) {
-            m_lastErrMsg = QStringLiteral("no video stream.");
+            m_lastError = QStringLiteral("no video stream.");
             return false;
         }
     } else if (!isVideoStream(streamIndex)) {
         if (checkStreamIndex(streamIndex))
-            m_lastErrMsg = QStringLiteral("stream %1 is not a video stream.").arg(streamIndex);
+            m_lastError = QStringLiteral("stream %1 is not a video stream.").arg(streamIndex);
         return false;
     }
     m_f->currentVideoStream = streamIndex;
@@ -386,7 +386,7 @@ bool FFmpegDecoder::decode(int streamIndex) {
 // whatever order the streams come in.
 bool FFmpegDecoder::decodeAttachedPicture(int streamIndex) {
     if (m_f->deliveredPictures.contains(streamIndex)) {
-        m_lastErrMsg = QStringLiteral("end of file.");
+        m_lastError = QStringLiteral("end of file.");
         return false;
     }
     m_f->deliveredPictures.append(streamIndex);
@@ -401,7 +401,7 @@ bool FFmpegDecoder::decodeAttachedPicture(int streamIndex) {
         result = avcodec_receive_frame(m_f->codec, frame);
     m_f->closeCodec();
     if (result < 0) {
-        m_lastErrMsg = libraryErrorText(result);
+        m_lastError = libraryErrorText(result);
         return false;
     }
     if (!m_f->picture)
@@ -432,7 +432,7 @@ bool FFmpegDecoder::decodeFromPackets(int streamIndex) {
             return true;
         }
         if (received == AVERROR_EOF || (m_f->codecDraining && received == AVERROR(EAGAIN))) {
-            m_lastErrMsg = QStringLiteral("end of file.");
+            m_lastError = QStringLiteral("end of file.");
             return false;
         }
         // Any other error is one damaged picture: ask again (while draining) or read on.
@@ -455,14 +455,14 @@ bool FFmpegDecoder::decodeFromPackets(int streamIndex) {
 
 bool FFmpegDecoder::copyToBitmap(QImage& bitmap) {
     if (!m_f->hasPicture || !m_f->picture) {
-        m_lastErrMsg = QStringLiteral("no picture decoded.");
+        m_lastError = QStringLiteral("no picture decoded.");
         return false;
     }
     const AVFrame* picture = m_f->picture;
     const int width = picture->width;
     const int height = picture->height;
     const auto failBlack = [&](const QString& reason) {
-        m_lastErrMsg = reason;
+        m_lastError = reason;
         bitmap = QImage(std::max(width, 0), std::max(height, 0), QImage::Format_RGB888);
         if (!bitmap.isNull())
             bitmap.fill(Qt::black);

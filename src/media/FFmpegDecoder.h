@@ -62,7 +62,7 @@ struct VideoStreamInfo {
 // A thin layer over the FFmpeg libraries: opens one file at a time, reports its
 // container and stream facts and decodes single pictures of video streams.
 // Not safe for concurrent use; no operation throws, failures come back through
-// the result and lastErrMsg.
+// the result and lastError.
 class FFmpegDecoder {
 public:
     FFmpegDecoder();
@@ -94,8 +94,8 @@ public:
     bool isAudioStream(int streamIndex);
     bool isVideoStream(int streamIndex);
     // A negative index means the first stream of the kind.
-    AudioStreamInfo audioStreamInfos(int streamIndex);
-    VideoStreamInfo videoStreamInfos(int streamIndex);
+    AudioStreamInfo audioStreamInfo(int streamIndex);
+    VideoStreamInfo videoStreamInfo(int streamIndex);
 
     // Decodes the next picture of a video stream; -1 means the current video
     // stream (the one used last, else the first of the file).
@@ -103,14 +103,14 @@ public:
     // The picture of the last successful Decode as RGB at its own size.
     bool copyToBitmap(QImage& bitmap);
 
-    QString lastErrMsg() const { return m_lastErrMsg; }
+    QString lastError() const { return m_lastError; }
 
 private:
     struct State;
 
     bool checkStreamIndex(int streamIndex);
     // The stream at the index, or the first of its kind for a negative index, when it is
-    // of that kind (an AVMediaType); nullptr with the reason in lastErrMsg otherwise.
+    // of that kind (an AVMediaType); nullptr with the reason in lastError otherwise.
     AVStream* streamOfKind(int streamIndex, int firstOfKind, int kind, const QString& kindName);
     bool decodeAttachedPicture(int streamIndex);
     bool decodeFromPackets(int streamIndex);
@@ -118,7 +118,7 @@ private:
     void resetCounters();
 
     std::unique_ptr<State> m_f;
-    QString m_lastErrMsg;
+    QString m_lastError;
     int m_streamCount = -1;
     int m_audioStreamCount = -1;
     int m_videoStreamCount = -1;

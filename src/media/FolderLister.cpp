@@ -42,8 +42,8 @@ QString FolderLister::statusText() const {
 
 void FolderLister::execute() {
     try {
-        m_ignoredFileTypes = splitTypeList(m_ignoredFileTypesStr);
-        m_addOnlyFileTypes = splitTypeList(m_addOnlyFileTypesStr);
+        m_ignoredFileTypes = splitTypeList(m_ignoredTypesText);
+        m_addOnlyFileTypes = splitTypeList(m_addOnlyTypesText);
         if (QFileInfo(m_folder).isDir())
             walkFolder(QDir(m_folder).absolutePath());
         else

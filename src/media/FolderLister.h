@@ -28,11 +28,11 @@ public:
     QString folder() const { return m_folder; }
     void setFolder(const QString& folder) { m_folder = folder; }
     // Extensions without a dot, separated by ";".
-    QString ignoredFileTypesStr() const { return m_ignoredFileTypesStr; }
-    void setIgnoredFileTypesStr(const QString& types) { m_ignoredFileTypesStr = types; }
+    QString ignoredTypesText() const { return m_ignoredTypesText; }
+    void setIgnoredTypesText(const QString& types) { m_ignoredTypesText = types; }
     // When not empty, only these extensions are taken and the ignored ones are not consulted.
-    QString addOnlyFileTypesStr() const { return m_addOnlyFileTypesStr; }
-    void setAddOnlyFileTypesStr(const QString& types) { m_addOnlyFileTypesStr = types; }
+    QString addOnlyTypesText() const { return m_addOnlyTypesText; }
+    void setAddOnlyTypesText(const QString& types) { m_addOnlyTypesText = types; }
 
     bool stop() const { return m_stop.load(); }
     void setStop(bool stop) { m_stop.store(stop); }
@@ -46,7 +46,7 @@ public:
     // Read these once running() is false.
     const QStringList& files() const { return m_files; }
     Outcome outcome() const { return m_outcome; }
-    QString exitMsg() const { return m_exitMsg; }
+    QString exitMessage() const { return m_exitMessage; }
     // The folder being walked at the moment; may be read while the walk goes on.
     QString statusText() const;
 
@@ -60,14 +60,14 @@ private:
     bool accepts(const QString& filePath) const;
 
     QString m_folder;
-    QString m_ignoredFileTypesStr;
-    QString m_addOnlyFileTypesStr;
+    QString m_ignoredTypesText;
+    QString m_addOnlyTypesText;
     QStringList m_ignoredFileTypes;
     QStringList m_addOnlyFileTypes;
     QStringList m_files;
     QSet<QPair<quint64, quint64>> m_visitedFolders; // device and inode
     Outcome m_outcome = Outcome::Complete;
-    QString m_exitMsg;
+    QString m_exitMessage;
     mutable QMutex m_statusLock;
     QString m_statusText;
     std::atomic<bool> m_stop{false};

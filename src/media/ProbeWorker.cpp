@@ -44,7 +44,7 @@ void ProbeWorker::reset() {
     m_fileName.clear();
     m_audioStreams.clear();
     m_coverArtStreams.clear();
-    m_errorMsg.clear();
+    m_errorText.clear();
 }
 
 void ProbeWorker::start(const QString& fileName) {
@@ -70,7 +70,7 @@ QList<CoverArt> ProbeWorker::takeCoverArtStreams() {
 void ProbeWorker::execute() {
     try {
         if (!m_stopRequested.load()) {
-            m_errorMsg.clear();
+            m_errorText.clear();
             probe();
         }
     } catch (const std::exception& error) {
@@ -79,7 +79,7 @@ void ProbeWorker::execute() {
         logException(QStringLiteral("TFileInfoThread.Execute"));
     }
     if (m_stopRequested.load()) {
-        m_errorMsg = QStringLiteral("Stopped by user.");
+        m_errorText = QStringLiteral("Stopped by user.");
         discardResults();
     }
 }
@@ -94,7 +94,7 @@ void ProbeWorker::discardResults() {
 
 void ProbeWorker::probe() {
     if (!m_decoder->avLibLoaded()) {
-        m_errorMsg = QStringLiteral("Unable to load libav");
+        m_errorText = QStringLiteral("Unable to load libav");
         return;
     }
     m_decoder->closeFile();
@@ -102,7 +102,7 @@ void ProbeWorker::probe() {
         return;
 
     if (!m_decoder->loadFile(m_fileName)) {
-        m_errorMsg = QStringLiteral("Unable to open %1. Error: %2").arg(m_fileName, m_decoder->lastErrMsg());
+        m_errorText = QStringLiteral("Unable to open %1. Error: %2").arg(m_fileName, m_decoder->lastError());
         return;
     }
 
@@ -113,7 +113,7 @@ void ProbeWorker::probe() {
 
     for (int i = 0; i < m_decoder->streamCount() && !m_stopRequested.load(); ++i) {
         if (m_decoder->isAudioStream(i)) {
-            const AudioStreamInfo info = m_decoder->audioStreamInfos(i);
+            const AudioStreamInfo info = m_decoder->audioStreamInfo(i);
             AudioStream stream;
             stream.streamIndex = i;
             stream.bitrate = info.bitRate;
@@ -124,7 +124,7 @@ void ProbeWorker::probe() {
             stream.duration = info.durationScaled / 1000;
             if (stream.duration <= 0 || singleAudioStream)
                 stream.duration = fileDuration;
-            stream.durationAsStr = formatDuration(stream.duration / 1000);
+            stream.durationText = formatDuration(stream.duration / 1000);
             stream.lang = info.language;
             if (stream.bitrate == 0)
                 stream.bitrate = fileBitRate;
@@ -132,14 +132,14 @@ void ProbeWorker::probe() {
                 stream.lang = QStringLiteral("UND");
             m_audioStreams.append(stream);
         } else if (m_decoder->isVideoStream(i)) {
-            const QString codecText = m_decoder->videoStreamInfos(i).codecName;
+            const QString codecText = m_decoder->videoStreamInfo(i).codecName;
             if (isTextInList(PictureCodecs, codecText))
                 addPicture(i, codecText);
         }
     }
 
     if (m_audioStreams.isEmpty())
-        m_errorMsg = QStringLiteral("Unable to find audio streams in %1.").arg(m_fileName);
+        m_errorText = QStringLiteral("Unable to find audio streams in %1.").arg(m_fileName);
     m_decoder->closeFile();
 }
 
@@ -151,7 +151,7 @@ void ProbeWorker::addPicture(int streamIndex, const QString& codecText) {
     QImage bitmap;
     if (!m_decoder->decode(streamIndex) || !m_decoder->copyToBitmap(bitmap)) {
         logWarning(QStringLiteral("Unable to decode cover picture %1 of %2: %3")
-                       .arg(QString::number(streamIndex), m_fileName, m_decoder->lastErrMsg()));
+                       .arg(QString::number(streamIndex), m_fileName, m_decoder->lastError()));
         return;
     }
     if (m_tempCoverArtFolderPath.isEmpty()) {

@@ -16,7 +16,7 @@ class FFmpegDecoder;
 // pictures, each picture saved as a JPEG in the cover-art folder.
 //
 // The results are read once running() has turned false (it is published with
-// release ordering, so the lists and errorMsg are complete when it reads false).
+// release ordering, so the lists and errorText are complete when it reads false).
 // Callers without an event loop can block in waitForfinished(); event-driven
 // callers can connect to finished() instead of polling.
 class ProbeWorker : public QObject {
@@ -43,7 +43,7 @@ public:
     QString fileName() const { return m_fileName; }
     const QList<AudioStream>& audioStreams() const { return m_audioStreams; }
     const QList<CoverArt>& coverArtStreams() const { return m_coverArtStreams; }
-    QString errorMsg() const { return m_errorMsg; }
+    QString errorText() const { return m_errorText; }
     // Move the records out, as a media file takes them over.
     QList<AudioStream> takeAudioStreams();
     QList<CoverArt> takeCoverArtStreams();
@@ -64,7 +64,7 @@ private:
     QString m_fileName;
     QList<AudioStream> m_audioStreams;
     QList<CoverArt> m_coverArtStreams;
-    QString m_errorMsg;
+    QString m_errorText;
     std::atomic<bool> m_stopRequested{false};
     WorkerThread m_worker; // last: its thread uses the members above
 };

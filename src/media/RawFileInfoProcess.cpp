@@ -20,7 +20,7 @@ void RawFileInfoProcess::start(const QString& fileName) {
     m_runner.consoleOutput.clear();
     m_busy = true;
     m_fileName = fileName;
-    m_errorMsg.clear();
+    m_errorText.clear();
     m_runner.arguments = probeArguments(fileName);
     m_runner.commandLine =
         QStringLiteral("\"%1\" -i \"%2\" -v error -print_format ini -show_format -show_streams")
@@ -33,7 +33,7 @@ void RawFileInfoProcess::start(const QString& fileName) {
         return;
     }
     if (!m_runner.run()) {
-        m_errorMsg = m_runner.errorString();
+        m_errorText = m_runner.errorString();
         m_busy = false;
         emit finished();
     }
@@ -51,14 +51,14 @@ void RawFileInfoProcess::processTerminate(ConsoleRunner*, quint32 exitCode) {
     if (!m_busy)
         return;
     if (m_runner.applicationName.trimmed().isEmpty())
-        m_errorMsg = QStringLiteral("Unable to run ffprobe: it was not found");
+        m_errorText = QStringLiteral("Unable to run ffprobe: it was not found");
     else if (!m_runner.startError().isEmpty())
-        m_errorMsg =
+        m_errorText =
             QStringLiteral("Unable to run %1: %2").arg(m_runner.applicationName, m_runner.startError());
     else if (exitCode != 0)
-        m_errorMsg = QStringLiteral("Exit Code: ") + QString::number(exitCode);
+        m_errorText = QStringLiteral("Exit Code: ") + QString::number(exitCode);
     else
-        m_errorMsg.clear();
+        m_errorText.clear();
     m_busy = false;
     emit finished();
 }

@@ -26,7 +26,7 @@ public:
     // The tool's output lines, in order.
     const QStringList& dataLines() const { return m_runner.consoleOutput; }
     // Empty after a run that ended with exit code 0.
-    QString errorMsg() const { return m_errorMsg; }
+    QString errorText() const { return m_errorText; }
 
     // The tool's arguments for a file: the path is one argument, made absolute so
     // that neither a leading "-" nor a "name:" prefix can be read as anything else.
@@ -40,6 +40,6 @@ private:
 
     ConsoleRunner m_runner;
     QString m_fileName;
-    QString m_errorMsg;
+    QString m_errorText;
     bool m_busy = false;
 };

@@ -10,7 +10,7 @@ struct AudioStream {
     qint32 samplingRate = 0; // Hz
     QString codec;           // short codec name
     qint64 duration = 0;     // milliseconds
-    QString durationAsStr;   // formatDuration of the whole seconds
+    QString durationText;    // formatDuration of the whole seconds
     qint32 bitDepth = 0;     // not filled by probing
     QString lang;            // the stream's language tag, "UND" when there is none
 };

@@ -17,7 +17,7 @@ struct RunSettings {
     bool createFolderStruct = true;
     OverwriteOption overwriteOption = OverwriteOption::NewFileName;
     int threadCount = 1; // encoder slots
-    bool delUnfinished = true;
+    bool deleteUnfinished = true;
     bool copyCoverArt = true;
     EncodingProfile profile;
     AdvancedSettings advancedSettings;

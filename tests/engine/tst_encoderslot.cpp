@@ -259,7 +259,7 @@ private slots:
         slow.arguments.prepend(QStringLiteral("-re"));
         owner.jobs = {slow, makeJob(1, m_tone, out + QStringLiteral("/next.mp3"), {"-c:a", "libmp3lame"})};
         auto slot = makeSlot(0, owner);
-        slot->setDelUnfinished(deleteUnfinished);
+        slot->setDeleteUnfinished(deleteUnfinished);
         slot->start();
         QTRY_VERIFY_WITH_TIMEOUT(owner.latestTime.value(0) >= 2, 60000);
         slot->stop();
@@ -354,7 +354,7 @@ private slots:
                       makeJob(1, m_tone, out + QStringLiteral("/b.mp3"), {"-c:a", "libmp3lame"})};
         auto slot = makeSlot(0, owner);
         slot->setEmbedCoverArt(true);
-        slot->setDelUnfinished(true);
+        slot->setDeleteUnfinished(true);
         slot->setCoverArtWriterPath(tool);
         slot->start();
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(started), 60000);

@@ -50,18 +50,18 @@ private slots:
         QCOMPARE(info.bitRate, -1);
         QCOMPARE(info.year, -1);
         QVERIFY(info.title.isEmpty());
-        QCOMPARE(decoder.lastErrMsg(), QStringLiteral("file not loaded."));
+        QCOMPARE(decoder.lastError(), QStringLiteral("file not loaded."));
         QCOMPARE(decoder.streamCount(), -1);
         QCOMPARE(decoder.firstAudioStreamIndex(), -1);
         QVERIFY(!decoder.isAudioStream(0));
         QVERIFY(!decoder.decode(-1));
-        QCOMPARE(decoder.audioStreamInfos(-1).sampleRate, -1);
+        QCOMPARE(decoder.audioStreamInfo(-1).sampleRate, -1);
         decoder.closeFile();
     }
 
     void streamFacts() {
         FFmpegDecoder decoder;
-        QVERIFY2(decoder.loadFile(m_mp3WithCover), qPrintable(decoder.lastErrMsg()));
+        QVERIFY2(decoder.loadFile(m_mp3WithCover), qPrintable(decoder.lastError()));
         QCOMPARE(decoder.streamCount(), 2);
         QCOMPARE(decoder.audioStreamCount(), 1);
         QCOMPARE(decoder.videoStreamCount(), 1);
@@ -73,7 +73,7 @@ private slots:
         QVERIFY(decoder.isVideoStream(1));
         QVERIFY(!decoder.isAudioStream(1));
 
-        const AudioStreamInfo audio = decoder.audioStreamInfos(-1);
+        const AudioStreamInfo audio = decoder.audioStreamInfo(-1);
         QCOMPARE(audio.codecName, QStringLiteral("mp3(MP3 (MPEG audio layer 3))"));
         QCOMPARE(audio.channels, 2);
         QCOMPARE(audio.sampleRate, 44100);
@@ -83,19 +83,19 @@ private slots:
         QVERIFY(qAbs(file.duration - 1'000'000) < 100'000);
         QVERIFY(file.bitRate > 0);
 
-        const VideoStreamInfo picture = decoder.videoStreamInfos(-1);
+        const VideoStreamInfo picture = decoder.videoStreamInfo(-1);
         QCOMPARE(picture.codecName, QStringLiteral("png(PNG (Portable Network Graphics) image)"));
         QCOMPARE(picture.width, 48);
         QCOMPARE(picture.height, 32);
 
         // Asking for the wrong kind, or past the last stream, gives the failed-call record.
-        const AudioStreamInfo pastEnd = decoder.audioStreamInfos(decoder.streamCount());
+        const AudioStreamInfo pastEnd = decoder.audioStreamInfo(decoder.streamCount());
         QVERIFY(pastEnd.codecName.isEmpty());
         QCOMPARE(pastEnd.sampleRate, -1);
         QCOMPARE(pastEnd.durationScaled, -1);
-        QVERIFY(!decoder.lastErrMsg().isEmpty());
-        QCOMPARE(decoder.videoStreamInfos(0).width, -1);
-        QCOMPARE(decoder.videoStreamInfos(0).sar.den, 1);
+        QVERIFY(!decoder.lastError().isEmpty());
+        QCOMPARE(decoder.videoStreamInfo(0).width, -1);
+        QCOMPARE(decoder.videoStreamInfo(0).sar.den, 1);
         QVERIFY(!decoder.isVideoStream(decoder.streamCount()));
 
         decoder.closeFile();
@@ -127,7 +127,7 @@ private slots:
     void eachPictureFromItsOwnStream() {
         FFmpegDecoder decoder;
         QVERIFY(decoder.loadFile(m_film));
-        QCOMPARE(decoder.videoStreamInfos(0).codecName, QStringLiteral("mpeg4(MPEG-4 part 2)"));
+        QCOMPARE(decoder.videoStreamInfo(0).codecName, QStringLiteral("mpeg4(MPEG-4 part 2)"));
         const int coverStream = decoder.streamCount() - 1;
         QVERIFY(decoder.isVideoStream(coverStream));
 
@@ -164,7 +164,7 @@ private slots:
         FFmpegDecoder decoder;
         QVERIFY(decoder.loadFile(raw));
         QCOMPARE(decoder.fileStreamInfo().duration, -1);
-        QCOMPARE(decoder.videoStreamInfos(-1).durationScaled, -1);
+        QCOMPARE(decoder.videoStreamInfo(-1).durationScaled, -1);
     }
 
     void refusedFiles_data() {
@@ -197,7 +197,7 @@ private slots:
         QFETCH(QString, message);
         FFmpegDecoder decoder;
         QVERIFY(!decoder.loadFile(path, formatName));
-        QCOMPARE(decoder.lastErrMsg(), message);
+        QCOMPARE(decoder.lastError(), message);
         QCOMPARE(decoder.streamCount(), -1);
         QVERIFY(!decoder.decode(-1));
     }

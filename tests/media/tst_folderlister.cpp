@@ -65,14 +65,14 @@ private slots:
             QVERIFY(TestSupport::touch(dir.filePath(QString::fromUtf8(name))));
         FolderLister lister;
         lister.setFolder(dir.path());
-        lister.setIgnoredFileTypesStr(ignored);
-        lister.setAddOnlyFileTypesStr(addOnly);
+        lister.setIgnoredTypesText(ignored);
+        lister.setAddOnlyTypesText(addOnly);
         QStringList found = relative(dir.path(), walk(lister));
         found.sort();
         expected.sort();
         QCOMPARE(found, expected);
         QCOMPARE(lister.outcome(), FolderLister::Outcome::Complete);
-        QVERIFY(lister.exitMsg().isEmpty());
+        QVERIFY(lister.exitMessage().isEmpty());
     }
 
     // A folder's own files come first; each sub-folder is walked completely before the next.

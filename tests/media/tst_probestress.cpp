@@ -73,13 +73,13 @@ private slots:
             for (const MediaFixtures::BadInput& input : std::as_const(m_badInputs)) {
                 probe.start(input.path);
                 QVERIFY(probe.waitForFinished(60000));
-                QVERIFY2(probe.errorMsg().startsWith(input.errorStart), qPrintable(probe.errorMsg()));
+                QVERIFY2(probe.errorText().startsWith(input.errorStart), qPrintable(probe.errorText()));
                 QVERIFY(probe.audioStreams().isEmpty());
             }
             for (const QString& file : std::as_const(m_goodFiles)) {
                 probe.start(file);
                 QVERIFY(probe.waitForFinished(60000));
-                QVERIFY2(probe.errorMsg().isEmpty(), qPrintable(probe.errorMsg()));
+                QVERIFY2(probe.errorText().isEmpty(), qPrintable(probe.errorText()));
                 QVERIFY(!probe.audioStreams().isEmpty());
                 MediaFile media;
                 media.filePath = file;
@@ -109,7 +109,7 @@ private slots:
     void walkTheFixtures() {
         FolderLister lister;
         lister.setFolder(m_dir.path());
-        lister.setIgnoredFileTypesStr(QStringLiteral("jpg"));
+        lister.setIgnoredTypesText(QStringLiteral("jpg"));
         lister.start();
         QVERIFY(lister.waitForFinished(60000));
         QCOMPARE(lister.outcome(), FolderLister::Outcome::Complete);

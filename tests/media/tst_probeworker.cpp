@@ -72,7 +72,7 @@ private slots:
     void mp3WithCover() {
         ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, m_mp3WithCover);
-        QCOMPARE(probe.errorMsg(), QString());
+        QCOMPARE(probe.errorText(), QString());
         QCOMPARE(probe.audioStreams().size(), 1);
         const AudioStream audio = probe.audioStreams().first();
         QCOMPARE(audio.streamIndex, 0);
@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(audio.samplingRate, 44100);
         QVERIFY(audio.bitrate > 0);
         QCOMPARE(audio.lang, QStringLiteral("UND"));
-        QCOMPARE(audio.durationAsStr, QStringLiteral("00:00:01"));
+        QCOMPARE(audio.durationText, QStringLiteral("00:00:01"));
         QCOMPARE(audio.bitDepth, 0);
 
         QCOMPARE(probe.coverArtStreams().size(), 1);
@@ -110,7 +110,7 @@ private slots:
         QVERIFY(TestSupport::makeTone(flac, 2.0));
         FFmpegDecoder decoder;
         QVERIFY(decoder.loadFile(flac));
-        QCOMPARE(decoder.audioStreamInfos(-1).bitRate, 0);
+        QCOMPARE(decoder.audioStreamInfo(-1).bitRate, 0);
 
         ProbeWorker probe(nullptr, m_coverDir.path());
         runProbe(probe, flac);
@@ -132,7 +132,7 @@ private slots:
         FFmpegDecoder decoder;
         QVERIFY(decoder.loadFile(single));
         const qint64 container = decoder.fileStreamInfo().duration / 1000;
-        const qint64 own = decoder.audioStreamInfos(-1).durationScaled / 1000;
+        const qint64 own = decoder.audioStreamInfo(-1).durationScaled / 1000;
         QVERIFY2(own != container, "the fixture's stream should differ from its container");
         QTest::newRow("single stream takes the container's") << single << QList<qint64>{container};
 
@@ -142,14 +142,14 @@ private slots:
         QVERIFY(decoder.loadFile(mp4));
         QTest::newRow("two streams keep their own")
             << mp4
-            << QList<qint64>{decoder.audioStreamInfos(0).durationScaled / 1000,
-                             decoder.audioStreamInfos(1).durationScaled / 1000};
+            << QList<qint64>{decoder.audioStreamInfo(0).durationScaled / 1000,
+                             decoder.audioStreamInfo(1).durationScaled / 1000};
 
         // Matroska streams carry no length of their own: both take the container's.
         const QString mkv = m_dir.filePath(QStringLiteral("two.mka"));
         QVERIFY(makeTwoStreams(mkv, QStringList({"-c:a", "flac"})));
         QVERIFY(decoder.loadFile(mkv));
-        QCOMPARE(decoder.audioStreamInfos(0).durationScaled, -1);
+        QCOMPARE(decoder.audioStreamInfo(0).durationScaled, -1);
         const qint64 mkvContainer = decoder.fileStreamInfo().duration / 1000;
         QTest::newRow("streams without a length") << mkv << QList<qint64>{mkvContainer, mkvContainer};
     }
@@ -159,7 +159,7 @@ private slots:
         QFETCH(QList<qint64>, expected);
         ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, path);
-        QCOMPARE(probe.errorMsg(), QString());
+        QCOMPARE(probe.errorText(), QString());
         QList<qint64> durations;
         for (const AudioStream& stream : probe.audioStreams())
             durations << stream.duration;
@@ -167,7 +167,7 @@ private slots:
         if (expected.size() == 2 && expected[0] != expected[1]) {
             QVERIFY(qAbs(expected[0] - 1000) < 100);
             QVERIFY(qAbs(expected[1] - 3000) < 100);
-            QCOMPARE(probe.audioStreams()[1].durationAsStr, QStringLiteral("00:00:03"));
+            QCOMPARE(probe.audioStreams()[1].durationText, QStringLiteral("00:00:03"));
         }
     }
 
@@ -214,7 +214,7 @@ private slots:
         QVERIFY(MediaFixtures::makeFilmWithCover(mkv, QStringLiteral("green"), QStringLiteral("red")));
         ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, mkv);
-        QCOMPARE(probe.errorMsg(), QString());
+        QCOMPARE(probe.errorText(), QString());
         QCOMPARE(probe.audioStreams().size(), 1);
         QCOMPARE(probe.coverArtStreams().size(), 1);
         const CoverArt cover = probe.coverArtStreams().first();
@@ -258,13 +258,13 @@ private slots:
         runProbe(probe, path);
         QVERIFY(probe.audioStreams().isEmpty());
         QVERIFY(probe.coverArtStreams().isEmpty());
-        QVERIFY2(probe.errorMsg().startsWith(errorStart + path), qPrintable(probe.errorMsg()));
+        QVERIFY2(probe.errorText().startsWith(errorStart + path), qPrintable(probe.errorText()));
         if (errorStart.startsWith(QStringLiteral("Unable to open")))
-            QVERIFY2(probe.errorMsg().startsWith(errorStart + path + QStringLiteral(". Error: ") + path +
-                                                 QStringLiteral(": ")),
-                     qPrintable(probe.errorMsg()));
+            QVERIFY2(probe.errorText().startsWith(errorStart + path + QStringLiteral(". Error: ") + path +
+                                                  QStringLiteral(": ")),
+                     qPrintable(probe.errorText()));
         else
-            QCOMPARE(probe.errorMsg(), errorStart + path + u'.');
+            QCOMPARE(probe.errorText(), errorStart + path + u'.');
         QVERIFY(!m_decoder.isLoaded());
         QVERIFY(coverFiles().isEmpty());
     }
@@ -279,7 +279,7 @@ private slots:
         whole.close();
         ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, flac);
-        QCOMPARE(probe.errorMsg(), QString());
+        QCOMPARE(probe.errorText(), QString());
         QCOMPARE(probe.audioStreams().size(), 1);
         QCOMPARE(probe.audioStreams().first().samplingRate, 44100);
     }
@@ -301,7 +301,7 @@ private slots:
         QVERIFY(QFile::copy(m_mp3WithCover, path));
         ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, path);
-        QCOMPARE(probe.errorMsg(), QString());
+        QCOMPARE(probe.errorText(), QString());
         QCOMPARE(probe.fileName(), path);
         QCOMPARE(probe.audioStreams().size(), 1);
         QCOMPARE(probe.coverArtStreams().size(), 1);
@@ -316,12 +316,12 @@ private slots:
             probe.start(mp3);
             probe.stop();
             QVERIFY(probe.waitForFinished(60000));
-            if (probe.errorMsg() == QStringLiteral("Stopped by user.")) {
+            if (probe.errorText() == QStringLiteral("Stopped by user.")) {
                 ++stopped;
                 QVERIFY(probe.audioStreams().isEmpty());
                 QVERIFY(probe.coverArtStreams().isEmpty());
             } else {
-                QCOMPARE(probe.errorMsg(), QString());
+                QCOMPARE(probe.errorText(), QString());
                 QCOMPARE(probe.coverArtStreams().size(), 2);
                 for (const CoverArt& artwork : probe.coverArtStreams())
                     QFile::remove(artwork.tempFilePath);
@@ -331,7 +331,7 @@ private slots:
         QVERIFY(stopped > 0);
         // The stop flag belongs to one run: the next Start probes again.
         runProbe(probe, mp3);
-        QCOMPARE(probe.errorMsg(), QString());
+        QCOMPARE(probe.errorText(), QString());
         QCOMPARE(probe.audioStreams().size(), 1);
     }
 
@@ -346,7 +346,7 @@ private slots:
             probe.start(flac);
             QVERIFY(probe.waitForFinished(60000));
             QCOMPARE(probe.fileName(), flac);
-            QCOMPARE(probe.errorMsg(), QString());
+            QCOMPARE(probe.errorText(), QString());
             QCOMPARE(probe.audioStreams().size(), 1);
             QCOMPARE(probe.audioStreams().first().codec, QStringLiteral("flac"));
             QVERIFY(probe.coverArtStreams().isEmpty());
@@ -357,9 +357,9 @@ private slots:
     void resetForgetsResults() {
         ProbeWorker probe(&m_decoder, m_coverDir.path());
         runProbe(probe, m_dir.filePath(QStringLiteral("gone.mp3")));
-        QVERIFY(!probe.errorMsg().isEmpty());
+        QVERIFY(!probe.errorText().isEmpty());
         probe.reset();
-        QCOMPARE(probe.errorMsg(), QString());
+        QCOMPARE(probe.errorText(), QString());
         QCOMPARE(probe.fileName(), QString());
     }
 };

@@ -87,7 +87,7 @@ private slots:
     void mp3WithCover() {
         RawFileInfoProcess process(m_ffprobe);
         QVERIFY(runToEnd(process, m_mp3WithCover));
-        QCOMPARE(process.errorMsg(), QString());
+        QCOMPARE(process.errorText(), QString());
         QCOMPARE(process.fileName(), m_mp3WithCover);
         QVERIFY(process.dataLines().first().startsWith(u'#'));
         const QList<FileInfoRow> rows = fileInfoRowsFromIniLines(process.dataLines());
@@ -132,7 +132,7 @@ private slots:
         QFETCH(QString, error);
         RawFileInfoProcess process(tool);
         QVERIFY(runToEnd(process, file));
-        QVERIFY2(process.errorMsg().startsWith(error), qPrintable(process.errorMsg()));
+        QVERIFY2(process.errorText().startsWith(error), qPrintable(process.errorText()));
     }
 
     void stopEndsTheTool() {
@@ -146,7 +146,7 @@ private slots:
         process.stop();
         QVERIFY(finished.wait(10000));
         QVERIFY(!process.isBusy());
-        QCOMPARE(process.errorMsg(), QString());
+        QCOMPARE(process.errorText(), QString());
     }
 };
 
