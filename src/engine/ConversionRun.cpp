@@ -32,25 +32,25 @@ void ConversionRun::log(const QString& message, MessageKind kind) {
 
 // ---- starting a run ------------------------------------------------------------
 
-bool ConversionRun::canStart(const RunSettings& settings) {
+StartResult ConversionRun::checkStart(const RunSettings& settings) {
+    if (m_state != State::Idle)
+        return StartResult::Busy;
     if (m_files.mediaFiles().isEmpty()) {
         emit messageRequested(MessageKind::Error, QStringLiteral("Please add audio files."));
-        return false;
+        return StartResult::NoFiles;
     }
     if (settings.outputFolder.isEmpty() || !QDir().mkpath(settings.outputFolder)) {
         logException(QStringLiteral("TMainForm.ConvertBtnClick"),
                      QStringLiteral("Cannot create ") + settings.outputFolder);
         emit messageRequested(MessageKind::Error, QStringLiteral("Unable to find or create output folder."));
-        return false;
+        return StartResult::NoOutputFolder;
     }
-    return true;
+    return StartResult::Started;
 }
 
 StartResult ConversionRun::start(const RunSettings& settings) {
-    if (m_state != State::Idle)
-        return StartResult::Busy;
-    if (!canStart(settings))
-        return m_files.mediaFiles().isEmpty() ? StartResult::NoFiles : StartResult::NoOutputFolder;
+    if (const StartResult refusal = checkStart(settings); refusal != StartResult::Started)
+        return refusal;
     m_encodeStartDate = QDateTime::currentDateTime();
     log(QStringLiteral("Starting encoding."), MessageKind::Info);
 

@@ -123,7 +123,8 @@ signals:
 
 private:
     void log(const QString& message, MessageKind kind);
-    bool canStart(const RunSettings& settings);
+    // Started when a run may begin, otherwise why not (after its message).
+    StartResult checkStart(const RunSettings& settings);
     void startSlots(const RunSettings& settings);
     bool runGenerator(const RunSettings& settings, bool showProgress);
     void createSlots(const RunSettings& settings, int count);

@@ -86,8 +86,7 @@ void FileListModel::setSelectedAudioStream(int row, int audioStreamIndex) {
     if (!hasRow(row))
         return;
     m_mediaFiles[row].selectedStreamIndex = audioStreamIndex;
-    setRowState(row, RowIcon::Ready, RowState().text);
-    emitRowChanged(row, DurationColumn, DurationColumn);
+    setRowState(row, RowIcon::Ready, RowState().text); // the duration column changes with it
     recalculateTotalDuration();
 }
 
